@@ -1,0 +1,60 @@
+// The SPC tag format: header check, layout detection, reading of the ID666 header and of the extended chunk into
+// the tag model, and writing of a new file from the tag controls. It needs no window: the values of the tag
+// controls come through four questions that the main window (or a test) answers.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fw {
+class BinaryStream;
+class FolderItem;
+}  // namespace fw
+
+class SPCFormat {
+ public:
+  SPCFormat();
+  virtual ~SPCFormat();
+  SPCFormat(const SPCFormat&) = delete;
+  SPCFormat& operator=(const SPCFormat&) = delete;
+
+ protected:
+  // What the writers ask of the tag controls. Each raises fw::NilObjectException for a name that finds no control.
+  // The text of a named text field or multi-line field.
+  virtual std::string TagText(const std::string& control) = 0;
+  // Whether a named check box is checked.
+  virtual bool TagChecked(const std::string& control) = 0;
+  // The selected row of a named pop-up menu.
+  virtual int32_t TagRow(const std::string& control) = 0;
+  // Whether the Mode menu's Standard item is checked.
+  virtual bool StandardUnits() = 0;
+
+  // Reading (Open).
+  bool IsSPC(const std::string& path);
+  void CheckFormat();
+  void GetStandardTags();
+  std::string GetString(int32_t count);
+  std::string GetBinary(int32_t size);
+  bool HasExtendedData();
+  void GetExtendedTags();
+
+  // Writing (Save).
+  void WriteStandardData();
+  void CopyOver(int32_t offset, int32_t count);
+  bool NeedsExtendedData();
+  void WriteExtendedData();
+
+  // The opened file and its read stream; the temporary output file and its write stream during Save.
+  std::shared_ptr<fw::FolderItem> SPCFile;
+  std::shared_ptr<fw::BinaryStream> SPCStream;
+  // The tag model.
+  std::vector<std::string> StandardTags;
+  std::vector<std::string> ExtendedData;
+  bool BinaryFormat = false;
+  std::vector<int32_t> ExtendedIDs;
+  bool ExtendedChannelDisables = false;
+  std::shared_ptr<fw::FolderItem> FileOut;
+  std::shared_ptr<fw::BinaryStream> SPCOut;
+};

@@ -1,0 +1,192 @@
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "BinaryStream.h"
+#include "FolderItem.h"
+#include "FormatStreams.h"
+#include "SPCFormat.h"
+#include "Text.h"
+
+using spcformat::Require;
+
+namespace {
+
+constexpr int32_t kSignatureMarkers = 0x1E1A1A1A;  // 26, 26, 26, 30 little-endian
+constexpr int32_t kRegisterBytes = 9;
+constexpr int32_t kImageBytes = 0x10100;
+constexpr uint64_t kChunkSize = 0x10204;
+constexpr uint32_t kItemsStart = 0x10208;
+constexpr int32_t kCopyBuffer = 64 * 1024;
+// The 16-bit field of a string item holds the text's length plus its NUL.
+constexpr int32_t kLongestItemText = 65534;
+
+// A header field of fixed width: the text cut to the width, or followed by NULs up to it.
+void WriteField(fw::BinaryStream& out, const std::string& text, int32_t width) {
+  const int32_t length = fw::Len(text);
+  out.Write(fw::Left(text, width));
+  for (int32_t i = length; i < width; ++i) out.WriteByte(0);
+}
+
+void WriteStringItem(fw::BinaryStream& out, int32_t id, const std::string& text) {
+  const std::string data = fw::Left(text, kLongestItemText);
+  int32_t length = fw::Len(data) + 1;
+  out.WriteByte(id);
+  out.WriteByte(1);
+  out.WriteShort(length);
+  out.Write(data);
+  out.WriteByte(0);
+  while (length % 4 != 0) {
+    out.WriteByte(0);
+    ++length;
+  }
+}
+
+void WriteValueItem(fw::BinaryStream& out, int32_t id, const std::string& text) {
+  out.WriteByte(id);
+  out.WriteByte(0);
+  out.WriteShort(fw::CInt(fw::Val(text)));
+}
+
+}  // namespace
+
+void SPCFormat::WriteStandardData() {
+  auto& opened = Require(SPCFile, "SPCFile");
+  auto temporary = fw::GetTemporaryFolderItem();
+  FileOut = fw::GetFolderItem(Require(temporary, "The temporary folder").AbsolutePath() + opened.Name(), 0);
+  auto& fileOut = Require(FileOut, "FileOut");
+  if (fileOut.Exists()) fileOut.Delete();
+  SPCOut = fw::BinaryStream::Create(fileOut, false);
+  auto& out = *SPCOut;
+  out.SetLittleEndian(true);
+
+  out.Write("SNES-SPC700 Sound File Data v0.30");
+  out.WriteLong(kSignatureMarkers);
+  CopyOver(static_cast<int32_t>(out.Position()), kRegisterBytes);
+
+  WriteField(out, TagText("SongTitle"), 32);
+  WriteField(out, TagText("GameTitle"), 32);
+  WriteField(out, TagText("DumpedBy"), 16);
+  WriteField(out, TagText("Comments"), 32);
+  WriteField(out, TagText("DumpedOn"), 11);
+  WriteField(out, TagText("SongLength"), 3);
+  if (StandardUnits()) {
+    WriteField(out, TagText("SongFade"), 5);
+  } else {
+    // Ticks in the field, whole milliseconds in the header.
+    WriteField(out, fw::Str(fw::CInt(fw::Val(TagText("SongFade"))) / 64), 5);
+  }
+  WriteField(out, TagText("SongArtist"), 32);
+
+  int32_t mask = 0;
+  for (int32_t channel = 1; channel <= 8; ++channel) {
+    if (TagChecked("Channel" + std::to_string(channel))) mask += 1 << (channel - 1);
+  }
+  out.WriteByte(mask);
+
+  // The field is one byte: a row without a one-digit number is stored as "Unknown".
+  const int32_t row = TagRow("DumpedWith");
+  out.Write(row >= 0 && row <= 9 ? fw::Str(row) : "0");
+
+  for (int32_t i = 0; i < 45; ++i) out.WriteByte(0);
+  CopyOver(static_cast<int32_t>(out.Position()), kImageBytes);
+}
+
+void SPCFormat::CopyOver(int32_t offset, int32_t count) {
+  SPCStream = fw::BinaryStream::Open(Require(SPCFile, "SPCFile"), false);
+  SPCStream->SetPosition(static_cast<uint64_t>(std::max(offset, 0)));
+  for (int32_t left = count; left > 0;) {
+    const int32_t step = std::min(left, kCopyBuffer);
+    const std::string bytes = SPCStream->Read(step);
+    Require(SPCOut, "SPCOut").Write(bytes);
+    left -= step;
+  }
+  SPCStream->Close();
+}
+
+bool SPCFormat::NeedsExtendedData() {
+  bool needed = false;
+  if (fw::Len(TagText("SongTitle")) > 32) needed = true;
+  if (fw::Len(TagText("GameTitle")) > 32) needed = true;
+  if (fw::Len(TagText("SongArtist")) > 32) needed = true;
+  if (fw::Len(TagText("DumpedBy")) > 16) needed = true;
+  if (fw::Len(TagText("Comments")) > 32) needed = true;
+  for (const char* control : {"OSTTitle", "OSTDisc", "OSTTrack", "Copyright", "Amplification", "Publisher",
+                              "IntroLength", "LoopLength", "EndLength", "LoopCount"}) {
+    if (fw::Len(TagText(control)) > 0) needed = true;
+  }
+  return needed;
+}
+
+void SPCFormat::WriteExtendedData() {
+  auto& out = Require(SPCOut, "SPCOut");
+  out.Write("xid6");
+  out.WriteLong(0);
+
+  // Texts that fit their header field are carried there and get no item.
+  const struct {
+    int32_t id;
+    const char* control;
+    int32_t headerWidth;
+  } longTexts[] = {{0x01, "SongTitle", 32}, {0x02, "GameTitle", 32}, {0x03, "SongArtist", 32},
+                   {0x04, "DumpedBy", 16},  {0x07, "Comments", 32}};
+  for (const auto& item : longTexts) {
+    const std::string text = TagText(item.control);
+    if (fw::Len(text) > item.headerWidth) WriteStringItem(out, item.id, text);
+  }
+
+  WriteStringItem(out, 0x10, TagText("OSTTitle"));
+
+  const std::string disc = TagText("OSTDisc");
+  if (fw::Len(disc) > 0) WriteValueItem(out, 0x11, disc);
+
+  const std::string track = TagText("OSTTrack");
+  if (fw::Len(track) > 0) {
+    // The track number in the high byte, an optional letter after it in the low byte.
+    out.WriteByte(0x12);
+    out.WriteByte(0);
+    const std::string last = fw::Right(track, 1);
+    if (last >= "0" && last <= "9") {
+      out.WriteByte(0);
+      out.WriteByte(fw::CInt(fw::Val(track)));
+    } else {
+      out.Write(last);
+      out.WriteByte(fw::CInt(fw::Val(fw::Left(track, fw::Len(track) - 1))));
+    }
+  }
+
+  WriteStringItem(out, 0x13, TagText("Publisher"));
+
+  const std::string copyright = TagText("Copyright");
+  if (fw::Len(copyright) > 0) WriteValueItem(out, 0x14, copyright);
+
+  const struct {
+    int32_t id;
+    const char* control;
+  } lengths[] = {{0x30, "IntroLength"}, {0x31, "LoopLength"}, {0x32, "EndLength"}};
+  for (const auto& item : lengths) {
+    const std::string text = TagText(item.control);
+    if (fw::Len(text) == 0) continue;
+    out.WriteByte(item.id);
+    out.WriteByte(4);
+    out.WriteShort(4);
+    // Seconds in Standard units, ticks of 1/64000 s in Advanced units.
+    out.WriteLong(StandardUnits() ? fw::CInt(fw::Val(text) * 64000) : fw::CInt(fw::Val(text)));
+  }
+
+  const std::string loops = TagText("LoopCount");
+  if (fw::Len(loops) > 0) WriteValueItem(out, 0x35, loops);
+
+  const std::string amplification = TagText("Amplification");
+  if (fw::Len(amplification) > 0) {
+    out.WriteByte(0x36);
+    out.WriteByte(4);
+    out.WriteShort(4);
+    // A multiplier in Standard units (65536 is 1x), the raw value in Advanced units.
+    out.WriteLong(StandardUnits() ? fw::CInt(fw::Val(amplification) * 65536) : fw::CInt(fw::Val(amplification)));
+  }
+
+  const auto end = static_cast<uint32_t>(out.Position());
+  out.SetPosition(kChunkSize);
+  out.WriteLong(static_cast<int32_t>(end - kItemsStart));
+}

@@ -1,0 +1,204 @@
+#include "BinaryStream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "Failures.h"
+#include "FolderItem.h"
+#include "Sys.h"
+
+namespace fw {
+
+namespace {
+constexpr size_t kChunk = 64 * 1024;
+// The error number that Create gives for a file that is already there.
+constexpr int kFileExists = 104;
+
+[[noreturn]] void Fail(const std::string& verb, const std::string& path, int error) {
+  throw IOException(error, sys::Describe(verb, path, error));
+}
+}  // namespace
+
+BinaryStream::BinaryStream(int fd, bool writeable, std::string path, uint64_t length)
+    : fd_(fd), writeable_(writeable), path_(std::move(path)), length_(length) {}
+
+std::shared_ptr<BinaryStream> BinaryStream::Open(const FolderItem& file, bool writeable) {
+  const std::string path = file.AbsolutePath();
+  const int fd = sys::Open(path.c_str(), (writeable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (fd < 0) Fail("open", path, errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    Fail("open", path, error);
+  }
+  return std::shared_ptr<BinaryStream>(
+      new BinaryStream(fd, writeable, path, static_cast<uint64_t>(std::max<off_t>(st.st_size, 0))));
+}
+
+std::shared_ptr<BinaryStream> BinaryStream::Create(const FolderItem& file, bool overwrite) {
+  const std::string path = file.AbsolutePath();
+  // O_NOFOLLOW and O_EXCL: never write through a link someone planted at the path.
+  const int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (overwrite ? O_TRUNC : O_EXCL);
+  const int fd = sys::Open(path.c_str(), flags, 0666);
+  if (fd < 0) {
+    if (errno == EEXIST) {
+      throw IOException(kFileExists, "Could not create \"" + file.Name() + "\": a file of that name is already there.");
+    }
+    Fail("create", path, errno);
+  }
+  return std::shared_ptr<BinaryStream>(new BinaryStream(fd, true, path, 0));
+}
+
+BinaryStream::~BinaryStream() {
+  if (fd_ < 0) return;
+  try {
+    Flush();
+  } catch (...) {
+  }
+  ::close(fd_);
+}
+
+void BinaryStream::CheckOpen() const {
+  if (fd_ < 0) Fail("use", path_, EBADF);
+}
+
+void BinaryStream::SetPosition(uint64_t offset) { position_ = offset; }
+
+uint64_t BinaryStream::Length() const { return std::max(length_, bufferStart_ + buffer_.size()); }
+
+void BinaryStream::Flush() {
+  if (buffer_.empty()) return;
+  const uint64_t start = bufferStart_;
+  std::vector<uint8_t> pending;
+  pending.swap(buffer_);
+  cache_.clear();
+  if (sys::PwriteAll(fd_, pending.data(), pending.size(), static_cast<off_t>(start)) < 0) Fail("write", path_, errno);
+  length_ = std::max(length_, start + pending.size());
+}
+
+void BinaryStream::ReadAt(uint64_t offset, uint8_t* out, size_t count) {
+  CheckOpen();
+  if (writeable_) Flush();
+  std::memset(out, 0, count);
+  if (offset >= length_) return;  // wholly past the end of the file: zeros
+  const uint64_t wanted = std::min<uint64_t>(count, length_ - offset);
+  if (offset < cacheStart_ || offset + wanted > cacheStart_ + cache_.size()) {
+    const uint64_t size = std::min<uint64_t>(std::max<uint64_t>(wanted, kChunk), length_ - offset);
+    cache_.assign(size, 0);
+    size_t got = 0;
+    while (got < size) {
+      const ssize_t n = ::pread(fd_, cache_.data() + got, size - got, static_cast<off_t>(offset + got));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        cache_.clear();
+        Fail("read", path_, errno);
+      }
+      if (n == 0) break;  // the file became shorter: the rest reads as zeros
+      got += static_cast<size_t>(n);
+    }
+    cacheStart_ = offset;
+  }
+  std::memcpy(out, cache_.data() + (offset - cacheStart_), wanted);
+}
+
+std::string BinaryStream::Read(int32_t count) {
+  CheckOpen();
+  if (count <= 0) return {};
+  std::string bytes(static_cast<size_t>(count), '\0');
+  ReadAt(position_, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+  position_ += static_cast<uint64_t>(count);
+  return bytes;
+}
+
+uint8_t BinaryStream::ReadByte() {
+  uint8_t b = 0;
+  ReadAt(position_, &b, 1);
+  position_ += 1;
+  return b;
+}
+
+uint16_t BinaryStream::ReadShort() {
+  uint8_t b[2];
+  ReadAt(position_, b, 2);
+  position_ += 2;
+  return littleEndian_ ? static_cast<uint16_t>(b[0] | (b[1] << 8)) : static_cast<uint16_t>((b[0] << 8) | b[1]);
+}
+
+int32_t BinaryStream::ReadLong() {
+  uint8_t b[4];
+  ReadAt(position_, b, 4);
+  position_ += 4;
+  uint32_t v = littleEndian_ ? (uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24)
+                             : (uint32_t{b[3]} | uint32_t{b[2]} << 8 | uint32_t{b[1]} << 16 | uint32_t{b[0]} << 24);
+  return static_cast<int32_t>(v);
+}
+
+void BinaryStream::WriteBytes(const uint8_t* data, size_t count) {
+  CheckOpen();
+  if (!writeable_) Fail("write", path_, EBADF);
+  if (!buffer_.empty() && position_ != bufferStart_ + buffer_.size()) Flush();
+  if (buffer_.empty()) bufferStart_ = position_;
+  buffer_.insert(buffer_.end(), data, data + count);
+  position_ += count;
+  written_ = true;
+  if (buffer_.size() >= kChunk) Flush();
+}
+
+void BinaryStream::WriteByte(int32_t value) {
+  const uint8_t b = static_cast<uint8_t>(value & 0xFF);
+  WriteBytes(&b, 1);
+}
+
+void BinaryStream::WriteShort(int32_t value) {
+  const auto v = static_cast<uint16_t>(value & 0xFFFF);
+  const uint8_t lo = static_cast<uint8_t>(v & 0xFF);
+  const uint8_t hi = static_cast<uint8_t>(v >> 8);
+  const uint8_t b[2] = {littleEndian_ ? lo : hi, littleEndian_ ? hi : lo};
+  WriteBytes(b, 2);
+}
+
+void BinaryStream::WriteLong(int32_t value) {
+  const auto v = static_cast<uint32_t>(value);
+  uint8_t b[4];
+  for (int i = 0; i < 4; ++i) {
+    const auto byte = static_cast<uint8_t>((v >> (8 * i)) & 0xFF);
+    b[littleEndian_ ? i : 3 - i] = byte;
+  }
+  WriteBytes(b, 4);
+}
+
+void BinaryStream::Write(const std::string& bytes) {
+  WriteBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+void BinaryStream::Close() {
+  if (fd_ < 0) return;
+  const int fd = fd_;
+  int error = 0;
+  std::string verb;
+  try {
+    Flush();
+  } catch (const IOException& e) {
+    error = e.ErrorNumber();
+    verb = "write";
+  }
+  // A written file is on its disk before anyone moves it into place.
+  if (error == 0 && written_ && sys::Fsync(fd) != 0) {
+    error = errno;
+    verb = "write";
+  }
+  fd_ = -1;
+  if (sys::Close(fd) != 0 && error == 0) {
+    error = errno;
+    verb = "close";
+  }
+  if (error != 0) Fail(verb, path_, error);
+}
+
+}  // namespace fw

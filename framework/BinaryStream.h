@@ -1,0 +1,77 @@
+// Buffered binary streams on files.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fw {
+
+class FolderItem;
+
+class BinaryStream {
+ public:
+  // Opens an existing file: read-only when writeable is false. Raises IOException when it cannot be opened.
+  static std::shared_ptr<BinaryStream> Open(const FolderItem& file, bool writeable = false);
+  // Creates a new, empty file open for writing. With overwrite false an existing file raises IOException with the
+  // error number 104; the file is created exclusively and never through a symbolic link.
+  static std::shared_ptr<BinaryStream> Create(const FolderItem& file, bool overwrite = false);
+
+  BinaryStream(const BinaryStream&) = delete;
+  BinaryStream& operator=(const BinaryStream&) = delete;
+  // Closes a stream that is still open, dropping any failure: call Close to learn of one.
+  ~BinaryStream();
+
+  // Byte order of the multi-byte reads and writes; big-endian until set.
+  bool LittleEndian() const { return littleEndian_; }
+  void SetLittleEndian(bool value) { littleEndian_ = value; }
+
+  // Absolute byte offset. The position may stand beyond the end of the file.
+  uint64_t Position() const { return position_; }
+  void SetPosition(uint64_t offset);
+  // The file's length, including what has been written and not yet flushed.
+  uint64_t Length() const;
+
+  // A read past the end of the file gives 0 for every missing byte and never fails.
+  std::string Read(int32_t count);
+  uint8_t ReadByte();
+  uint16_t ReadShort();
+  int32_t ReadLong();
+
+  // The low 8, 16 and 32 bits of the value, in the stream's byte order.
+  void WriteByte(int32_t value);
+  void WriteShort(int32_t value);
+  void WriteLong(int32_t value);
+  // The text's bytes as they stand: no length, no terminator.
+  void Write(const std::string& bytes);
+
+  // Writes what is buffered, syncs a written file to its disk and closes it. A close that could not write or
+  // sync the data raises IOException; the stream is closed in either case.
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+ private:
+  BinaryStream(int fd, bool writeable, std::string path, uint64_t length);
+  void CheckOpen() const;
+  void Flush();
+  void ReadAt(uint64_t offset, uint8_t* out, size_t count);
+  void WriteBytes(const uint8_t* data, size_t count);
+
+  int fd_;
+  bool writeable_;
+  bool written_ = false;
+  bool littleEndian_ = false;
+  std::string path_;
+  uint64_t position_ = 0;
+  uint64_t length_;  // on disk, as far as this stream knows
+
+  // Read cache: bytes of the file from cacheStart_.
+  std::vector<uint8_t> cache_;
+  uint64_t cacheStart_ = 0;
+  // Write buffer: contiguous bytes from bufferStart_, not yet on disk.
+  std::vector<uint8_t> buffer_;
+  uint64_t bufferStart_ = 0;
+};
+
+}  // namespace fw

@@ -1,0 +1,20 @@
+// The file layer's fault seam. Every open, write, sync, rename and close that the file layer makes asks the hook
+// first; tests use it to make the n-th call fail with a chosen error, or to end the process at that point.
+#pragma once
+
+#include <functional>
+
+namespace fw::faults {
+
+enum class Op { Open, Write, Sync, Rename, Close };
+
+// Returns 0 to let the call run, or an errno value to make it fail with that error without running it.
+using Hook = std::function<int(Op)>;
+
+// An empty hook removes the seam.
+void SetHook(Hook hook);
+
+// Used by the file layer: 0, or the error the hook chose for this call.
+int Check(Op op);
+
+}  // namespace fw::faults

@@ -1,0 +1,84 @@
+#include "Sys.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "FileFaults.h"
+
+namespace fw::sys {
+
+namespace {
+// A fault chosen by the seam looks to the caller exactly like the system's own failure.
+bool Injected(faults::Op op) {
+  if (const int error = faults::Check(op)) {
+    errno = error;
+    return true;
+  }
+  return false;
+}
+
+std::string BaseName(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  const auto slash = p.rfind('/');
+  return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+}  // namespace
+
+int Open(const char* path, int flags, mode_t mode) {
+  if (Injected(faults::Op::Open)) return -1;
+  int fd;
+  do {
+    fd = ::open(path, flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+ssize_t PwriteAll(int fd, const void* data, size_t count, off_t offset) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  size_t done = 0;
+  while (done < count) {
+    if (Injected(faults::Op::Write)) return -1;
+    const ssize_t n = ::pwrite(fd, bytes + done, count - done, offset + static_cast<off_t>(done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+int Fsync(int fd) {
+  if (Injected(faults::Op::Sync)) return -1;
+  return ::fsync(fd);
+}
+
+int Rename(const char* from, const char* to) {
+  if (Injected(faults::Op::Rename)) return -1;
+  return ::rename(from, to);
+}
+
+int Close(int fd) {
+  if (Injected(faults::Op::Close)) {
+    // The descriptor is released all the same, as the system does when close fails.
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return ::close(fd);
+}
+
+std::string Describe(const std::string& verb, const std::string& path, int error) {
+  return "Could not " + verb + " \"" + BaseName(path) + "\": " + std::strerror(error) + ".";
+}
+
+}  // namespace fw::sys

@@ -1,0 +1,20 @@
+// The file layer's system calls, each asking the fault seam first. Internal to the framework.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace fw::sys {
+
+int Open(const char* path, int flags, mode_t mode = 0);
+// Writes all of the bytes at the offset; -1 with errno set on failure.
+ssize_t PwriteAll(int fd, const void* data, size_t count, off_t offset);
+int Fsync(int fd);
+int Rename(const char* from, const char* to);
+int Close(int fd);
+
+// "Could not <verb> "<name>": <reason>." for an errno value.
+std::string Describe(const std::string& verb, const std::string& path, int error);
+
+}  // namespace fw::sys

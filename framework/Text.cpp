@@ -1,0 +1,91 @@
+#include "Text.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace fw {
+
+double Val(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  const size_t start = i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  bool digits = false;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      digits = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!digits) return 0.0;
+  // from_chars takes no leading "+" and reads without a locale.
+  size_t from = start;
+  if (text[from] == '+') ++from;
+  double value = 0.0;
+  const auto result = std::from_chars(text.data() + from, text.data() + i, value, std::chars_format::fixed);
+  if (result.ec == std::errc::result_out_of_range) {
+    return text[from] == '-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+  }
+  return result.ec == std::errc() ? value : 0.0;
+}
+
+std::string Str(int32_t value) { return std::to_string(value); }
+
+std::string Str(double value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+  if (value == 0.0) return "0";  // also -0
+  char buffer[400];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+  return std::string(buffer, result.ptr);
+}
+
+int32_t CInt(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);  // truncates toward zero
+}
+
+double Floor(double value) { return std::floor(value); }
+
+double Round(double value) { return std::round(value); }
+
+int32_t Len(const std::string& text) {
+  return text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())
+             ? std::numeric_limits<int32_t>::max()
+             : static_cast<int32_t>(text.size());
+}
+
+std::string Left(const std::string& text, int32_t count) {
+  if (count <= 0) return {};
+  return text.substr(0, static_cast<size_t>(count));
+}
+
+std::string Right(const std::string& text, int32_t count) {
+  if (count <= 0) return {};
+  const size_t n = static_cast<size_t>(count);
+  return n >= text.size() ? text : text.substr(text.size() - n);
+}
+
+std::string Chr(int32_t code) {
+  if (code < 0 || code > 255) return {};
+  return std::string(1, static_cast<char>(static_cast<unsigned char>(code)));
+}
+
+std::string Trim(const std::string& text) {
+  auto blank = [](char c) { return c == ' ' || c == '\0'; };
+  size_t first = 0;
+  size_t last = text.size();
+  while (first < last && blank(text[first])) ++first;
+  while (last > first && blank(text[last - 1])) --last;
+  return text.substr(first, last - first);
+}
+
+}  // namespace fw

@@ -1,0 +1,136 @@
+// Windows, their designs, and the implicit instance of each window class.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Controls.h"
+#include "Failures.h"
+
+namespace fw {
+
+class MenuBar;
+class MenuItem;
+
+struct WindowDesign {
+  int Width = 0;
+  int Height = 0;
+  std::string Title;
+  bool Visible = true;
+  bool CloseButton = true;
+  bool Resizeable = false;
+  bool MaximizeButton = false;
+  bool MinimizeButton = false;
+  bool MenuBarVisible = true;
+};
+
+// One row of a window's design table, applied in the table's order.
+struct ControlDesign {
+  std::string Name;
+  ControlClass Class;
+  // 0: directly on the window; n: on page n of the tab panel named Parent.
+  int TabPanelIndex = 0;
+  std::string Parent;
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  int TabIndex = 0;
+  // Text, caption, or the rows of a pop-up menu and the pages of a tab panel, one per line ("\r").
+  std::string Text;
+  std::string Mask;
+  int LimitText = 0;
+  std::string HelpTag;
+  bool Enabled = true;
+  bool Multiline = false;
+  // 0 left, 1 centred, 2 right.
+  int TextAlign = 0;
+  // Set before the design is applied; 0 sets no font size or unit (a separator has no font).
+  double TextSize = 12;
+};
+
+class Window {
+ public:
+  struct Impl;
+  Window();
+  virtual ~Window();
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  // Builds the window: Layout, CreateControls, AddMenuHandlers; shows it when its design is visible; then Open.
+  void Constructor();
+
+  // The window's events.
+  virtual void Layout() {}
+  virtual void CreateControls() {}
+  virtual void AddMenuHandlers(Window& window) { (void)window; }
+  virtual void Event_Open() {}
+  virtual void Event_EnableMenuItems() {}
+
+  void ApplyDesign(const WindowDesign& design);
+  std::string Title() const;
+  void SetTitle(const std::string& title);
+  // The size of the window's content, below its menu bar.
+  int Width() const;
+  int Height() const;
+  bool Resizeable() const;
+  std::shared_ptr<MenuBar> GetMenuBar() const;
+  void SetMenuBar(std::shared_ptr<MenuBar> bar);
+
+  void Show();
+  // Closes the window as its close box does; the framework destroys it once the current event is over.
+  void Close();
+  bool IsOpen() const;
+  bool IsVisible() const;
+
+  // Creates a control of the design's class, registers it under its name, sets its font size and unit, applies
+  // its design; returns it.
+  RectControl& AddControl(const ControlDesign& design);
+  // The control registered under that name, or nullptr.
+  RectControl* Control(const std::string& name) const;
+  // The control of that name as its class; raises NilObjectException when there is none of that class.
+  template <class T>
+  T& Find(const std::string& name) const {
+    if (auto* found = dynamic_cast<T*>(Control(name))) return *found;
+    throw NilObjectException("The window has no control named \"" + name + "\".");
+  }
+  // Controls in creation order.
+  int ControlCount() const;
+  RectControl& ControlAt(int index) const;
+
+  // Registers a menu handler by item name; it returns whether it handled the command.
+  void AddMenuHandler(const std::string& itemName, std::function<bool()> handler);
+  // Enables the window's menu items: items with AutoEnable that have a handler at hand are enabled, the others
+  // disabled, then EnableMenuItems is raised.
+  void EnableMenuItems();
+  // Runs a menu command as choosing it does: the items are enabled first, and the handler runs only if its item
+  // is then enabled. Returns whether a handler ran.
+  bool RunMenuCommand(const std::string& itemName);
+
+  Impl& impl() const { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// The framework holds every open window; these are the ones not yet closed, oldest first.
+std::vector<Window*> OpenWindows();
+// Hands a new window to the framework, which destroys it when it is closed (or at exit).
+void AdoptWindow(std::unique_ptr<Window> window);
+
+// The implicit instance of a window class: its open window, or a new one, constructed.
+template <class T>
+T& ImplicitWindow() {
+  for (Window* open : OpenWindows()) {
+    if (auto* found = dynamic_cast<T*>(open)) return *found;
+  }
+  auto created = std::make_unique<T>();
+  T& window = *created;
+  AdoptWindow(std::move(created));
+  window.Constructor();
+  return window;
+}
+
+}  // namespace fw

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "Failures.h"
+#include "FileFaults.h"
+#include "FolderItem.h"
+#include "support/Tmpfs.h"
+
+using namespace fw;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+namespace {
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st.st_mode & 07777;
+}
+
+class Replace : public ::testing::Test {
+ protected:
+  void SetUp() override { work_ = testing_support::ScratchFolder(); }
+  void TearDown() override {
+    faults::SetHook({});
+    std::filesystem::remove_all(work_);
+  }
+  std::string work_;
+};
+
+}  // namespace
+
+TEST(FolderItems, PathsNamesAndChildren) {
+  EXPECT_EQ(GetFolderItem("relative/path"), nullptr);
+  auto file = GetFolderItem("/music/Song One.spc");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->Name(), "Song One.spc");
+  EXPECT_EQ(file->AbsolutePath(), "/music/Song One.spc");
+  EXPECT_EQ(file->Parent()->AbsolutePath(), "/music");
+  EXPECT_FALSE(file->Exists());
+  EXPECT_EQ(GetFolderItem("/tmp")->AbsolutePath(), "/tmp/");
+  EXPECT_EQ(GetFolderItem("/tmp")->Child("x")->AbsolutePath(), "/tmp/x");
+  EXPECT_EQ(GetFolderItem("/tmp")->Child("../etc"), nullptr);
+  EXPECT_EQ(GetFolderItem("/tmp")->Child(".."), nullptr);
+  EXPECT_EQ(GetFolderItem("/")->Parent(), nullptr);
+}
+
+TEST(FolderItems, TheTemporaryFolderIsPrivateToTheRun) {
+  auto temp = GetTemporaryFolderItem();
+  const std::string path = temp->AbsolutePath();
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(path.back(), '/');
+  EXPECT_TRUE(temp->Directory());
+  EXPECT_EQ(ModeOf(path), 0700u);
+  EXPECT_EQ(GetTemporaryFolderItem()->AbsolutePath(), path);
+  EXPECT_NE(path.rfind("/tmp/quenlet-", 0), std::string::npos);
+}
+
+TEST_F(Replace, RenamesOverTheTargetKeepingItsModeAndLinks) {
+  WriteFile(work_ + "/song.spc", "old");
+  ::chmod((work_ + "/song.spc").c_str(), 0640);
+  ASSERT_EQ(::symlink("song.spc", (work_ + "/link.spc").c_str()), 0);
+  WriteFile(work_ + "/new", "new content");
+
+  FolderItem(work_ + "/new").MoveFileTo(FolderItem(work_ + "/link.spc"));
+
+  EXPECT_EQ(ReadFile(work_ + "/song.spc"), "new content");
+  EXPECT_EQ(ModeOf(work_ + "/song.spc"), 0640u);
+  EXPECT_TRUE(std::filesystem::is_symlink(work_ + "/link.spc"));
+  EXPECT_EQ(Entries(work_), (std::vector<std::string>{"link.spc", "song.spc"}));
+}
+
+TEST_F(Replace, AMissingTargetIsCreated) {
+  WriteFile(work_ + "/new", "fresh");
+  FolderItem(work_ + "/new").MoveFileTo(FolderItem(work_ + "/gone.spc"));
+  EXPECT_EQ(ReadFile(work_ + "/gone.spc"), "fresh");
+}
+
+// Across file systems the new content goes beside the target first; a fault at any step leaves the target as it
+// was and nothing beside it, and once no step fails the target is completely the new file.
+TEST_F(Replace, AcrossFileSystemsEveryFaultLeavesTheTargetWhole) {
+  testing_support::Tmpfs other("1m");
+  if (!other.Mounted()) GTEST_SKIP() << other.Why();
+  const std::string target = other.Path() + "/song.spc";
+  const std::string source = work_ + "/new";
+  const std::string oldBytes(66048, 'o');
+  const std::string newBytes(70000, 'n');
+
+  for (const auto op : {faults::Op::Open, faults::Op::Write, faults::Op::Sync, faults::Op::Rename,
+                        faults::Op::Close}) {
+    for (int n = 1;; ++n) {
+      WriteFile(target, oldBytes);
+      ::chmod(target.c_str(), 0604);
+      WriteFile(source, newBytes);
+      int seen = 0;
+      faults::SetHook([&](faults::Op o) { return o == op && ++seen == n ? ENOSPC : 0; });
+      bool failed = false;
+      try {
+        FolderItem(source).MoveFileTo(FolderItem(target));
+      } catch (const IOException& e) {
+        failed = true;
+        EXPECT_EQ(e.ErrorNumber(), ENOSPC);
+      }
+      faults::SetHook({});
+      EXPECT_EQ(Entries(other.Path()), std::vector<std::string>{"song.spc"});
+      if (failed) {
+        EXPECT_EQ(ReadFile(target), oldBytes) << "op " << static_cast<int>(op) << " #" << n;
+        continue;
+      }
+      EXPECT_EQ(ReadFile(target), newBytes);
+      EXPECT_EQ(ModeOf(target), 0604u);
+      EXPECT_FALSE(std::filesystem::exists(source));
+      break;
+    }
+  }
+}
+
+TEST_F(Replace, ARealFullDiskLeavesTheTargetWhole) {
+  testing_support::Tmpfs small("96k");
+  if (!small.Mounted()) GTEST_SKIP() << small.Why();
+  const std::string target = small.Path() + "/song.spc";
+  WriteFile(target, std::string(66048, 'o'));
+  WriteFile(work_ + "/new", std::string(66048 + 4096, 'n'));  // no room for a second copy beside it
+  EXPECT_THROW(FolderItem(work_ + "/new").MoveFileTo(FolderItem(target)), IOException);
+  EXPECT_EQ(ReadFile(target), std::string(66048, 'o'));
+  EXPECT_EQ(Entries(small.Path()), std::vector<std::string>{"song.spc"});
+}
+
+TEST_F(Replace, AReadOnlyFileSystemLeavesTheTargetWhole) {
+  testing_support::Tmpfs disk("1m");
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  const std::string target = disk.Path() + "/song.spc";
+  WriteFile(target, "old");
+  if (!disk.MakeReadOnly()) GTEST_SKIP() << "cannot remount read-only";
+  WriteFile(work_ + "/new", "new");
+  try {
+    FolderItem(work_ + "/new").MoveFileTo(FolderItem(target));
+    ADD_FAILURE() << "replaced a file on a read-only file system";
+  } catch (const IOException& e) {
+    EXPECT_EQ(e.ErrorNumber(), EROFS);
+    EXPECT_NE(std::string(e.what()).find("song.spc"), std::string::npos);
+  }
+  EXPECT_EQ(ReadFile(target), "old");
+}

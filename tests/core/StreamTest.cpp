@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "BinaryStream.h"
+#include "Failures.h"
+#include "FileFaults.h"
+#include "FolderItem.h"
+#include "support/Tmpfs.h"
+
+using namespace fw;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+namespace {
+
+class Streams : public ::testing::Test {
+ protected:
+  void SetUp() override { folder_ = testing_support::ScratchFolder(); }
+  void TearDown() override {
+    faults::SetHook({});
+    std::filesystem::remove_all(folder_);
+  }
+  std::string Path(const std::string& name) const { return folder_ + "/" + name; }
+  FolderItem Item(const std::string& name) const { return FolderItem(Path(name)); }
+
+  std::string folder_;
+};
+
+int ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const IOException& e) {
+    return e.ErrorNumber();
+  }
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(Streams, ReadsPastTheEndGiveZerosAndNeverFail) {
+  WriteFile(Path("short"), "\x01\x02\x03");
+  auto in = BinaryStream::Open(Item("short"));
+  in->SetLittleEndian(true);
+  EXPECT_EQ(in->ReadShort(), 0x0201);
+  EXPECT_EQ(in->ReadLong(), 3);  // one byte of the file, three zeros
+  EXPECT_EQ(in->Position(), 6u);
+  in->SetPosition(0x10200);
+  EXPECT_EQ(in->Read(4), std::string(4, '\0'));
+  EXPECT_EQ(in->ReadByte(), 0);
+  EXPECT_EQ(in->Position(), 0x10205u);
+  EXPECT_EQ(in->Length(), 3u);
+  EXPECT_EQ(in->Read(0), "");
+  EXPECT_EQ(in->Read(-4), "");
+  in->Close();
+}
+
+TEST_F(Streams, ByteOrderAndWidths) {
+  auto out = BinaryStream::Create(Item("numbers"));
+  out->WriteShort(0x1234);  // big-endian until told otherwise
+  out->SetLittleEndian(true);
+  out->WriteShort(0x1234);
+  out->WriteLong(0x1E1A1A1A);
+  out->WriteByte(0x1FF);     // keeps the low 8 bits
+  out->WriteShort(0x12345);  // and the low 16
+  out->WriteLong(-1);
+  out->Write(std::string("a\0b", 3));
+  out->Close();
+  EXPECT_EQ(ReadFile(Path("numbers")),
+            std::string("\x12\x34\x34\x12\x1A\x1A\x1A\x1E\xFF\x45\x23\xFF\xFF\xFF\xFF"
+                        "a\0b",
+                        18));
+
+  auto in = BinaryStream::Open(Item("numbers"));
+  EXPECT_EQ(in->ReadShort(), 0x1234);
+  in->SetLittleEndian(true);
+  EXPECT_EQ(in->ReadShort(), 0x1234);
+  in->SetPosition(11);
+  EXPECT_EQ(in->ReadLong(), -1);
+  in->SetPosition(9);
+  EXPECT_EQ(in->ReadShort(), 0x2345);  // unsigned: 0 to 65535
+  in->SetPosition(12);
+  EXPECT_EQ(in->ReadShort(), 0xFFFF);
+}
+
+TEST_F(Streams, RewritingEarlierBytesKeepsTheRest) {
+  auto out = BinaryStream::Create(Item("chunk"));
+  out->SetLittleEndian(true);
+  out->Write("xid6");
+  out->WriteLong(0);
+  for (int i = 0; i < 70000; ++i) out->WriteByte(i);  // beyond one buffer
+  const uint64_t end = out->Position();
+  out->SetPosition(4);
+  out->WriteLong(static_cast<int32_t>(end - 8));
+  EXPECT_EQ(out->Position(), 8u);
+  EXPECT_EQ(out->Length(), end);
+  out->Close();
+  const std::string bytes = ReadFile(Path("chunk"));
+  ASSERT_EQ(bytes.size(), end);
+  EXPECT_EQ(bytes.substr(0, 8), std::string("xid6\x70\x11\x01\x00", 8));
+  EXPECT_EQ(static_cast<unsigned char>(bytes[8 + 69999]), 69999 & 0xFF);
+}
+
+TEST_F(Streams, FailuresCarryTheSystemErrorNumber) {
+  EXPECT_EQ(ErrorOf([&] { BinaryStream::Open(Item("missing")); }), ENOENT);
+  EXPECT_EQ(ErrorOf([&] { BinaryStream::Open(FolderItem(folder_)); }), EISDIR);
+  WriteFile(Path("there"), "old");
+  EXPECT_EQ(ErrorOf([&] { BinaryStream::Create(Item("there"), false); }), 104);
+  EXPECT_EQ(ReadFile(Path("there")), "old");
+
+  auto stream = BinaryStream::Open(Item("there"));
+  stream->Close();
+  stream->Close();  // a second close does nothing
+  EXPECT_EQ(ErrorOf([&] { stream->ReadByte(); }), EBADF);
+  EXPECT_EQ(ErrorOf([&] { BinaryStream::Open(Item("there"))->WriteByte(1); }), EBADF);
+}
+
+TEST_F(Streams, CreateNeverWritesThroughALink) {
+  WriteFile(Path("victim"), "keep");
+  ASSERT_EQ(::symlink(Path("victim").c_str(), Path("planted").c_str()), 0);
+  EXPECT_EQ(ErrorOf([&] { BinaryStream::Create(Item("planted"), false); }), 104);
+  EXPECT_NE(ErrorOf([&] { BinaryStream::Create(Item("planted"), true); }), 0);
+  EXPECT_EQ(ReadFile(Path("victim")), "keep");
+}
+
+TEST_F(Streams, ACloseThatCouldNotWriteIsAFailure) {
+  for (const auto op : {faults::Op::Write, faults::Op::Sync, faults::Op::Close}) {
+    faults::SetHook([op](faults::Op seen) { return seen == op ? EIO : 0; });
+    auto out = BinaryStream::Create(Item("data" + std::to_string(static_cast<int>(op))));
+    out->Write("bytes");
+    EXPECT_EQ(ErrorOf([&] { out->Close(); }), EIO) << static_cast<int>(op);
+    EXPECT_FALSE(out->IsOpen());
+    faults::SetHook({});
+  }
+  faults::SetHook([](faults::Op seen) { return seen == faults::Op::Open ? EMFILE : 0; });
+  EXPECT_EQ(ErrorOf([&] { BinaryStream::Create(Item("never")); }), EMFILE);
+}
+
+TEST_F(Streams, AFullDiskIsReportedAtClose) {
+  testing_support::Tmpfs disk("16k");
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  auto out = BinaryStream::Create(FolderItem(disk.Path() + "/big"));
+  EXPECT_EQ(ErrorOf([&] {
+              out->Write(std::string(66048, 'x'));
+              out->Close();
+            }),
+            ENOSPC);
+}

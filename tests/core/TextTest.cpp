@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "Text.h"
+
+using namespace fw;
+
+TEST(Val, ReadsTheLeadingDecimalNumber) {
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {
+      {"", 0},         {"abc", 0},       {"-", 0},        {".", 0},          {"12", 12},
+      {"  7", 7},      {"-5", -5},       {"+3", 3},       {"1.5", 1.5},      {"1.", 1},
+      {".5", 0.5},     {"32767.9", 32767.9}, {"12a", 12}, {"1.2.3", 1.2},    {"1e5", 1},
+      {"2147483648", 2147483648.0}, {"3/7/2004", 3},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Val(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(Str, WritesPlainShortestDecimals) {
+  const struct {
+    double value;
+    const char* text;
+  } reals[] = {{1.5, "1.5"},   {0.9, "0.9"},       {32767.9, "32767.9"}, {32768, "32768"}, {0.0, "0"},
+               {-0.0, "0"},    {-0.5, "-0.5"},     {1e20, "100000000000000000000"},        {0.1, "0.1"}};
+  for (const auto& c : reals) EXPECT_EQ(Str(c.value), c.text) << c.value;
+  EXPECT_EQ(Str(int32_t{-2147483647 - 1}), "-2147483648");
+  EXPECT_EQ(Str(int32_t{129}), "129");
+  for (const auto& c : reals) EXPECT_EQ(Val(Str(c.value)), c.value == 0 ? 0 : c.value);
+}
+
+TEST(Numbers, CIntTruncatesAndSaturatesRoundGoesAwayFromZero) {
+  EXPECT_EQ(CInt(1.9), 1);
+  EXPECT_EQ(CInt(-1.9), -1);
+  EXPECT_EQ(CInt(1e12), 2147483647);
+  EXPECT_EQ(CInt(-1e12), -2147483647 - 1);
+  EXPECT_EQ(CInt(std::numeric_limits<double>::quiet_NaN()), 0);
+  EXPECT_EQ(CInt(std::numeric_limits<double>::infinity()), 2147483647);
+  EXPECT_EQ(Round(2.5), 3);
+  EXPECT_EQ(Round(-2.5), -3);
+  EXPECT_EQ(Round(2.4), 2);
+  EXPECT_EQ(Floor(-0.5), -1);
+}
+
+TEST(Strings, CountAndCutBytes) {
+  const std::string high = "\xE9t\xE9";  // three Latin-1 characters, three bytes
+  EXPECT_EQ(Len(high), 3);
+  EXPECT_EQ(Left(high, 2), "\xE9t");
+  EXPECT_EQ(Right(high, 1), "\xE9");
+  EXPECT_EQ(Left("abc", 0), "");
+  EXPECT_EQ(Left("abc", -1), "");
+  EXPECT_EQ(Left("abc", 9), "abc");
+  EXPECT_EQ(Right("abc", 9), "abc");
+  EXPECT_EQ(Chr(0), std::string(1, '\0'));
+  EXPECT_EQ(Chr(255), "\xFF");
+  EXPECT_EQ(Chr(-1), "");
+  EXPECT_EQ(Chr(256), "");
+}
+
+TEST(Trim, DropsSpacesAndNulsAtBothEnds) {
+  EXPECT_EQ(Trim(std::string("A B\0\0\0", 6)), "A B");
+  EXPECT_EQ(Trim(std::string("\0 x \0", 5)), "x");
+  EXPECT_EQ(Trim(std::string("a\0b", 3)), std::string("a\0b", 3));
+  EXPECT_EQ(Trim(std::string(5, '\0')), "");
+  EXPECT_EQ(Trim("\tx"), "\tx");
+}

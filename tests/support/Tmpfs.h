@@ -1,0 +1,68 @@
+// Test helpers for real file-system conditions: a small tmpfs mounted for one test (tests run as root), and
+// scratch folders.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace testing_support {
+
+inline std::string ScratchFolder() {
+  char templ[] = "/tmp/quenlet-test-XXXXXX";
+  if (!::mkdtemp(templ)) throw std::runtime_error(std::strerror(errno));
+  return templ;
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Mounts a tmpfs of the given size at a new folder and unmounts it again. Mounted() is false, with the reason in
+// Why(), where the machine does not allow it; the test should then GTEST_SKIP.
+class Tmpfs {
+ public:
+  explicit Tmpfs(const std::string& size) : path_(ScratchFolder()) {
+    const std::string options = "size=" + size + ",mode=0755";
+    if (::mount("tmpfs", path_.c_str(), "tmpfs", 0, options.c_str()) == 0) {
+      mounted_ = true;
+    } else {
+      why_ = std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
+    }
+  }
+  ~Tmpfs() {
+    if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  Tmpfs(const Tmpfs&) = delete;
+  Tmpfs& operator=(const Tmpfs&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  const std::string& Why() const { return why_; }
+  const std::string& Path() const { return path_; }
+  bool MakeReadOnly() {
+    return ::mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  }
+
+ private:
+  std::string path_;
+  bool mounted_ = false;
+  std::string why_;
+};
+
+}  // namespace testing_support
