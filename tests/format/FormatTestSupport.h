@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -151,6 +152,21 @@ inline uint32_t LE(const std::string& bytes, size_t offset, int width) {
   uint32_t value = 0;
   for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes.at(offset + i));
   return value;
+}
+
+// Byte-wise equality that reports the first difference instead of both buffers.
+inline ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  size_t i = 0;
+  while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
+  auto byte = [](const std::string& s, size_t at) {
+    return at < s.size() ? std::to_string(static_cast<uint8_t>(s[at])) : std::string("end");
+  };
+  char offset[32];
+  std::snprintf(offset, sizeof offset, "0x%zX", i);
+  return ::testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
+                                       << ", first difference at offset " << offset << ": " << byte(actual, i)
+                                       << " instead of " << byte(expected, i);
 }
 
 // Text of a NUL-padded header field as a readable string for expectations: the bytes up to the field's end.

@@ -81,20 +81,21 @@ class Xid6 {
 };
 
 // The ID666 header in the text layout; numbers are texts, as stored.
+// Every member has a default, so designated initializers may leave any out.
 struct TextHeader {
-  std::string song, game, dumper, comments, date, length, fade, artist;
+  std::string song{}, game{}, dumper{}, comments{}, date{}, length{}, fade{}, artist{};
   uint8_t mask = 0;
   char emulator = '0';
 };
 
 // The ID666 header in the binary layout.
 struct BinaryHeader {
-  std::string song, game, dumper, comments;
+  std::string song{}, game{}, dumper{}, comments{};
   uint8_t day = 0, month = 0;
   uint16_t year = 0;
   uint32_t length = 0;  // 24 bits
   uint32_t fade = 0;
-  std::string artist;
+  std::string artist{};
   uint8_t mask = 0;
   uint8_t emulator = 0;
 };
