@@ -1,1 +1,157 @@
-// placeholder
+#include "Application.h"
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QWidget>
+
+#include <new>
+#include <string>
+
+#include "Dialogs.h"
+#include "GuiPrivate.h"
+#include "QtAccess.h"
+#include "Window.h"
+
+namespace fw {
+
+namespace {
+
+struct Runtime {
+  QApplication* qapp = nullptr;
+  std::unique_ptr<Application> app;
+  const Window* defaultView = nullptr;
+  int exitCode = 0;
+  bool quitRequested = false;
+  bool running = false;
+  int dispatchDepth = 0;
+  bool reporting = false;
+};
+
+// Never destroyed: windows and widgets may still be about when static objects go, and Qt must not see them then.
+Runtime& State() {
+  static Runtime* state = new Runtime;
+  return *state;
+}
+
+Window* WindowOfWidget(QWidget* widget) {
+  if (widget == nullptr) return nullptr;
+  QWidget* top = widget->window();
+  for (Window* window : OpenWindows()) {
+    if (WidgetOf(*window) == top) return window;
+  }
+  return nullptr;
+}
+
+const char kUnknownFailure[] = "An unexpected error stopped the last command. The program goes on.";
+const char kNoMemory[] = "There was not enough memory to finish the last command.";
+
+}  // namespace
+
+Application::Application() = default;
+Application::~Application() = default;
+
+void RuntimeInit(int& argc, char** argv) {
+  Runtime& state = State();
+  if (state.qapp != nullptr || QApplication::instance() != nullptr) return;
+  state.qapp = new QApplication(argc, argv);
+  // Quitting is the program's own (Quit, or the default view's close box), never a side effect of a window closing.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QObject::connect(state.qapp, &QApplication::focusChanged, state.qapp, [](QWidget*, QWidget* now) {
+    // The Edit menu's built-in commands depend on the focus; a change inside a handler is settled when it ends.
+    if (detail::DispatchDepth() > 0) return;
+    if (Window* window = WindowOfWidget(now)) detail::EnableMenuItemsSafely(*window);
+  });
+}
+
+void RegisterAppObject(std::unique_ptr<Application> app) { State().app = std::move(app); }
+
+Application* CurrentApplication() { return State().app.get(); }
+
+void SetDefaultView(Window& window) { State().defaultView = &window; }
+
+int RuntimeRun() {
+  Runtime& state = State();
+  if (!state.quitRequested && QApplication::instance() != nullptr) {
+    state.running = true;
+    state.exitCode = QApplication::exec();
+    state.running = false;
+  }
+  state.quitRequested = false;
+  return state.exitCode;
+}
+
+void Quit(int code) {
+  Runtime& state = State();
+  state.exitCode = code;
+  // Remembered, so that a Quit before the loop runs (during start-up, say) still ends the run at once. Qt is asked
+  // only while the loop runs: its exit() without one would make every later modal dialog return at once.
+  state.quitRequested = true;
+  if (state.running && QApplication::instance() != nullptr) QApplication::exit(code);
+}
+
+int RuntimeExit() {
+  Runtime& state = State();
+  detail::DestroyAllWindows();
+  state.defaultView = nullptr;
+  state.app.reset();
+  delete state.qapp;
+  state.qapp = nullptr;
+  state.quitRequested = false;
+  return state.exitCode;
+}
+
+namespace {
+
+void Report(const std::string& text) {
+  Runtime& state = State();
+  // A report that fails in its turn (or reports from inside itself) must not bring the loop down.
+  if (state.reporting) return;
+  state.reporting = true;
+  try {
+    MsgBox(text);
+  } catch (...) {
+  }
+  state.reporting = false;
+}
+
+}  // namespace
+
+void UnhandledException(const std::exception& failure) {
+  if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) {
+    Report(kNoMemory);
+    return;
+  }
+  std::string text = failure.what() != nullptr ? failure.what() : "";
+  // The library's own texts ("std::bad_cast" and the like) say nothing to a user.
+  if (text.empty() || text.rfind("std::", 0) == 0) text = kUnknownFailure;
+  Report(text);
+}
+
+void UnhandledException() { Report(kUnknownFailure); }
+
+void Dispatch(const std::function<void()>& handler) {
+  detail::DispatchScope scope;
+  try {
+    handler();
+  } catch (const std::exception& failure) {
+    UnhandledException(failure);
+  } catch (...) {
+    UnhandledException();
+  }
+}
+
+namespace detail {
+
+int DispatchDepth() { return State().dispatchDepth; }
+DispatchScope::DispatchScope() { ++State().dispatchDepth; }
+DispatchScope::~DispatchScope() { --State().dispatchDepth; }
+
+bool IsDefaultView(const Window& window) { return State().defaultView == &window; }
+
+void ForgetDefaultView(const Window& window) {
+  if (State().defaultView == &window) State().defaultView = nullptr;
+}
+
+}  // namespace detail
+
+}  // namespace fw

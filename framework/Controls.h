@@ -11,6 +11,7 @@ namespace fw {
 class Picture;
 class Window;
 struct ControlDesign;
+struct ControlFactory;
 
 enum class ControlClass { TabPanel, StaticText, TextField, TextArea, PopupMenu, CheckBox, PushButton, Separator, Canvas };
 
@@ -63,6 +64,8 @@ class RectControl {
   explicit RectControl(std::unique_ptr<Impl> impl);
 
  private:
+  // Creates the controls a window adds (the only way to make one).
+  friend struct ControlFactory;
   std::unique_ptr<Impl> impl_;
 };
 

@@ -1,1 +1,91 @@
-// placeholder
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "FileType.h"
+#include "FolderItem.h"
+#include "GuiPrivate.h"
+
+namespace fw {
+
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    size_t end = text.find(separator, start);
+    std::string part = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (!part.empty()) parts.push_back(part);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return parts;
+}
+
+// "SPCFiles (*.spc)" for each registered type named; types the framework does not know are left out.
+QString FilterOf(const std::string& fileTypes) {
+  QStringList filters;
+  for (const std::string& name : Split(fileTypes, ';')) {
+    const FileType* type = FindFileType(name);
+    if (type == nullptr) continue;
+    QStringList patterns;
+    for (const std::string& extension : Split(type->Extensions, ';')) {
+      patterns << QStringLiteral("*.") + detail::ShownText(extension);
+    }
+    if (patterns.isEmpty()) patterns << QStringLiteral("*");
+    filters << detail::ShownText(type->Name) + QStringLiteral(" (") + patterns.join(u' ') + u')';
+  }
+  return filters.join(QStringLiteral(";;"));
+}
+
+class QtDialogs final : public Dialogs {
+ public:
+  std::shared_ptr<FolderItem> GetOpenFolderItem(const std::string& fileTypes) override {
+    QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
+                                                FilterOf(fileTypes));
+    if (path.isEmpty()) return nullptr;
+    return GetFolderItem(QFile::encodeName(path).toStdString());
+  }
+
+  void MsgBox(const std::string& text) override {
+    QString shown = detail::ShownText(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(u'\r', u'\n');
+    QMessageBox box(QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setText(shown);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+  }
+
+  void Beep() override { QApplication::beep(); }
+};
+
+std::unique_ptr<Dialogs>& Installed() {
+  static std::unique_ptr<Dialogs> dialogs;
+  return dialogs;
+}
+
+Dialogs& Current() {
+  static QtDialogs qt;
+  return Installed() ? *Installed() : static_cast<Dialogs&>(qt);
+}
+
+}  // namespace
+
+void SetDialogs(std::unique_ptr<Dialogs> dialogs) { Installed() = std::move(dialogs); }
+
+std::shared_ptr<FolderItem> GetOpenFolderItem(const std::string& fileTypes) {
+  return Current().GetOpenFolderItem(fileTypes);
+}
+
+void MsgBox(const std::string& text) { Current().MsgBox(text); }
+
+void Beep() { Current().Beep(); }
+
+}  // namespace fw

@@ -102,8 +102,10 @@ class Window {
 
   // Registers a menu handler by item name; it returns whether it handled the command.
   void AddMenuHandler(const std::string& itemName, std::function<bool()> handler);
-  // Enables the window's menu items: items with AutoEnable that have a handler at hand are enabled, the others
-  // disabled, then EnableMenuItems is raised.
+  // Enables the window's menu items: items with AutoEnable that have a handler at hand (a registered one, or the
+  // built-in Edit commands while a text field has the focus) are enabled, the others disabled, menus stay as they
+  // are; then EnableMenuItems is raised. A window without a menu bar leaves the shared items alone. The framework
+  // runs it before a menu opens, when a command is chosen, and after every event it dispatches.
   void EnableMenuItems();
   // Runs a menu command as choosing it does: the items are enabled first, and the handler runs only if its item
   // is then enabled. Returns whether a handler ran.

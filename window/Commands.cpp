@@ -1,1 +1,130 @@
-// placeholder
+// Open, Revert, Save and Quit.
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+#include "Application.h"
+#include "BinaryStream.h"
+#include "Dialogs.h"
+#include "FolderItem.h"
+#include "MainWindow.h"
+
+namespace {
+
+// Why an operation failed, in words for the user, ending with a period.
+std::string Reason(const std::exception& failure) {
+  std::string reason;
+  auto* io = dynamic_cast<const fw::IOException*>(&failure);
+  if (io && io->ErrorNumber() > 0 && io->ErrorNumber() != 104)
+    reason = std::strerror(io->ErrorNumber());
+  else
+    reason = failure.what();
+  if (reason.empty()) reason = "an unknown failure";
+  if (reason.back() != '.') reason += '.';
+  return reason;
+}
+
+int ErrorNumberOf(const std::exception& failure) {
+  auto* io = dynamic_cast<const fw::IOException*>(&failure);
+  return io ? io->ErrorNumber() : 0;
+}
+
+void CloseQuietly(const std::shared_ptr<fw::BinaryStream>& stream) {
+  if (!stream || !stream->IsOpen()) return;
+  try {
+    stream->Close();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+void MainWindow::OpenSPC() {
+  auto chosen = fw::GetOpenFolderItem("SPCFiles");
+  if (!chosen) return;
+  if (!IsSPC(chosen->AbsolutePath())) {
+    fw::Beep();
+    fw::MsgBox("This file does not appear to be a SPC file!");
+    return;
+  }
+
+  // A file that cannot be read to the end must not become the file that Save writes while the controls still show
+  // the tags of the file opened before it: on a failure the window goes back to what it had.
+  auto previousFile = SPCFile;
+  auto previousStream = SPCStream;
+  const std::string previousTitle = Title();
+  auto previousStandard = StandardTags;
+  auto previousIDs = ExtendedIDs;
+  auto previousData = ExtendedData;
+  const bool previousBinary = BinaryFormat;
+  const bool previousChannels = ExtendedChannelDisables;
+  try {
+    SPCFile = chosen;
+    SetTitle("Quenlet - " + SPCFile->Name());
+    SPCStream = fw::BinaryStream::Open(*SPCFile, false);
+    SPCStream->SetLittleEndian(true);
+    CheckFormat();
+    ExtendedChannelDisables = false;
+    ExtendedIDs.assign(1, 0);
+    ExtendedData.assign(1, "");
+    GetStandardTags();
+    if (HasExtendedData()) GetExtendedTags();
+  } catch (...) {
+    CloseQuietly(SPCStream);
+    SPCFile = previousFile;
+    SPCStream = previousStream;
+    SetTitle(previousTitle);
+    StandardTags = previousStandard;
+    ExtendedIDs = previousIDs;
+    ExtendedData = previousData;
+    BinaryFormat = previousBinary;
+    ExtendedChannelDisables = previousChannels;
+    throw;
+  }
+  ClearFields();
+  DisplayExtendedTags();
+  DisplayStandardTags();
+  SPCStream->Close();
+  Find<fw::PushButton>("SaveButton").SetEnabled(true);
+  Find<fw::PushButton>("RevertButton").SetEnabled(true);
+}
+
+void MainWindow::RevertSPC() {
+  ClearFields();
+  DisplayExtendedTags();
+  DisplayStandardTags();
+}
+
+// The new file is written beside, completely, and only then put in the opened file's place in one step, so a Save
+// that fails anywhere leaves the opened file as it was; the user is told it was not saved and why.
+void MainWindow::SaveSPC() {
+  if (!SPCFile) return;
+  const std::string name = SPCFile->Name();
+  try {
+    // The output takes the opened file's name in the temporary folder: were that the opened file's own folder, the
+    // writer would remove the opened file before reading it.
+    std::error_code error;
+    auto folder = SPCFile->Parent();
+    if (folder &&
+        std::filesystem::equivalent(fw::GetTemporaryFolderItem()->AbsolutePath(), folder->AbsolutePath(), error))
+      throw fw::IOException(0, "it lies in the folder that holds the program's temporary files");
+    WriteStandardData();
+    if (NeedsExtendedData()) WriteExtendedData();
+    SPCOut->Close();
+    FileOut->MoveFileTo(*SPCFile);
+  } catch (const std::exception& failure) {
+    CloseQuietly(SPCOut);
+    if (FileOut && FileOut->AbsolutePath() != SPCFile->AbsolutePath()) FileOut->Delete();
+    throw fw::IOException(ErrorNumberOf(failure),
+                          "The file \"" + name + "\" was not saved: " + Reason(failure));
+  }
+}
+
+void MainWindow::OpenButton_Action() { OpenSPC(); }
+
+void MainWindow::RevertButton_Action() { RevertSPC(); }
+
+void MainWindow::SaveButton_Action() { SaveSPC(); }
+
+void MainWindow::QuitButton_Action() { fw::Quit(0); }

@@ -1,1 +1,106 @@
-// placeholder
+// The unit modes and the validators of the five fields that hold numbers in the mode's units. The mode lives only in
+// the check marks of the Mode menu; each switch moves both marks before it converts a field, so a validator raised by
+// a converted text already tests against the new mode's bound.
+#include "Dialogs.h"
+#include "MainWindow.h"
+#include "Text.h"
+
+void MainWindow::HoldToBound(const std::string& field, double bound, const char* boundText) {
+  if (fw::Val(FieldText(field)) > bound) {
+    fw::Beep();
+    SetFieldText(field, boundText);
+  }
+}
+
+void MainWindow::SongFade_TextChange() {
+  if (!IsChecked(ModeAdvanced(), "ModeAdvanced")) return;
+  HoldToBound("SongFade", 6399936.0, "6399936");
+}
+
+void MainWindow::Amplification_TextChange() {
+  if (IsChecked(ModeStandard(), "ModeStandard"))
+    HoldToBound("Amplification", 32767.9, "32767.9");
+  else
+    HoldToBound("Amplification", 2147483647.0, "2147483647");
+}
+
+void MainWindow::IntroLength_TextChange() {
+  if (IsChecked(ModeStandard(), "ModeStandard"))
+    HoldToBound("IntroLength", 5999.0, "5999");
+  else
+    HoldToBound("IntroLength", 383999999.0, "383999999");
+}
+
+void MainWindow::LoopLength_TextChange() {
+  if (IsChecked(ModeStandard(), "ModeStandard"))
+    HoldToBound("LoopLength", 5999.0, "5999");
+  else
+    HoldToBound("LoopLength", 383999999.0, "383999999");
+}
+
+void MainWindow::EndLength_TextChange() {
+  if (IsChecked(ModeStandard(), "ModeStandard"))
+    HoldToBound("EndLength", 5999.0, "5999");
+  else
+    HoldToBound("EndLength", 383999999.0, "383999999");
+}
+
+void MainWindow::LengthToStandard(const std::string& field) {
+  const int32_t seconds = fw::CInt(fw::Val(FieldText(field))) / 64000;
+  SetFieldText(field, LongStr(seconds));
+  auto& control = Find<fw::TextField>(field);
+  control.SetMask("####");
+  control.SetLimitText(4);
+}
+
+void MainWindow::LengthToAdvanced(const std::string& field) {
+  auto& control = Find<fw::TextField>(field);
+  control.SetLimitText(9);
+  control.SetMask("#########");
+  const double ticks = fw::Val(FieldText(field)) * 64000.0;
+  SetFieldText(field, LongStr(ticks));
+}
+
+bool MainWindow::ModeStandard_Action() {
+  if (!IsChecked(ModeAdvanced(), "ModeAdvanced")) return false;
+  SetChecked(ModeStandard(), "ModeStandard", true);
+  SetChecked(ModeAdvanced(), "ModeAdvanced", false);
+
+  const int32_t fade = fw::CInt(fw::Val(FieldText("SongFade"))) / 64;
+  SetFieldText("SongFade", LongStr(fade));
+  Find<fw::TextField>("SongFade").SetMask("#####");
+  Find<fw::TextField>("SongFade").SetLimitText(5);
+
+  double multiple = fw::Val(FieldText("Amplification")) / 65536.0;
+  multiple = fw::Round(multiple * 10.0) / 10.0;
+  SetFieldText("Amplification", "");
+  Find<fw::TextField>("Amplification").SetMask("99999.9");
+  Find<fw::TextField>("Amplification").SetLimitText(7);
+  SetFieldText("Amplification", multiple > 0 ? fw::Str(multiple) : "");
+
+  LengthToStandard("IntroLength");
+  LengthToStandard("LoopLength");
+  LengthToStandard("EndLength");
+  return false;
+}
+
+bool MainWindow::ModeAdvanced_Action() {
+  if (!IsChecked(ModeStandard(), "ModeStandard")) return false;
+  SetChecked(ModeStandard(), "ModeStandard", false);
+  SetChecked(ModeAdvanced(), "ModeAdvanced", true);
+
+  Find<fw::TextField>("SongFade").SetMask("#########");
+  Find<fw::TextField>("SongFade").SetLimitText(9);
+  SetFieldText("SongFade", LongStr(fw::Val(FieldText("SongFade")) * 64.0));
+
+  const double raw = fw::Val(FieldText("Amplification")) * 65536.0;
+  SetFieldText("Amplification", "");
+  Find<fw::TextField>("Amplification").SetLimitText(10);
+  Find<fw::TextField>("Amplification").SetMask("9999999999");
+  SetFieldText("Amplification", LongStr(raw));
+
+  LengthToAdvanced("IntroLength");
+  LengthToAdvanced("LoopLength");
+  LengthToAdvanced("EndLength");
+  return false;
+}

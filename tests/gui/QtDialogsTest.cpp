@@ -1,0 +1,89 @@
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Dialogs.h"
+#include "FileType.h"
+#include "FolderItem.h"
+#include "GuiTestSupport.h"
+
+namespace guitest {
+namespace {
+
+// Waits for the modal dialog of that class, then lets the test answer it; it stops waiting when the test ends.
+template <class Dialog>
+std::unique_ptr<QTimer> WhenShown(std::function<void(Dialog&)> answer) {
+  auto poll = std::make_unique<QTimer>();
+  QTimer* timer = poll.get();
+  QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+    if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+      timer->stop();
+      answer(*dialog);
+    }
+  });
+  timer->start(5);
+  return poll;
+}
+
+// Qt's own dialogs, as the program shows them (no scripted seam).
+class QtDialogsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { fw::SetDialogs(nullptr); }
+};
+
+TEST_F(QtDialogsTest, OpenDialogOffersTheNamedFileTypes) {
+  fw::RegisterFileType({"SPCFiles", "spc", "", ""});
+  fw::RegisterFileType({"Dumps", "spc;sp2", "", ""});
+  QStringList filters;
+  auto answering = WhenShown<QFileDialog>([&](QFileDialog& dialog) {
+    filters = dialog.nameFilters();
+    dialog.reject();
+  });
+  EXPECT_EQ(fw::GetOpenFolderItem("SPCFiles;NoSuchType;Dumps"), nullptr) << "a cancel gives no file";
+  EXPECT_EQ(filters, QStringList({"SPCFiles (*.spc)", "Dumps (*.spc *.sp2)"}));
+}
+
+TEST_F(QtDialogsTest, OpenDialogGivesTheChosenFile) {
+  fw::RegisterFileType({"SPCFiles", "spc", "", ""});
+  std::string path = (std::filesystem::temp_directory_path() / ("fw-dialog-" + std::to_string(::getpid()) + ".spc")).string();
+  std::ofstream(path) << "x";
+  auto answering = WhenShown<QFileDialog>([&](QFileDialog& dialog) {
+    dialog.selectFile(QString::fromStdString(path));
+    static_cast<QDialog&>(dialog).accept();
+  });
+  auto chosen = fw::GetOpenFolderItem("SPCFiles");
+  ASSERT_NE(chosen, nullptr);
+  EXPECT_EQ(chosen->AbsolutePath(), path);
+  std::filesystem::remove(path);
+}
+
+TEST_F(QtDialogsTest, DialogsStillWorkAfterAQuitBeforeTheLoop) {
+  // A quit during start-up ends the run at once; it must not leave Qt's modal loops dead meanwhile.
+  fw::Quit(0);
+  bool answered = false;
+  auto answering = WhenShown<QMessageBox>([&](QMessageBox& box) {
+    answered = true;
+    box.accept();
+  });
+  fw::MsgBox("Shown and answered.");
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(fw::RuntimeRun(), 0);
+}
+
+TEST_F(QtDialogsTest, MessageBoxShowsTheTextsBytes) {
+  QString shown;
+  auto answering = WhenShown<QMessageBox>([&](QMessageBox& box) {
+    shown = box.text();
+    box.accept();
+  });
+  fw::MsgBox("caf\xE9\rnext line");
+  EXPECT_EQ(shown, QString::fromLatin1("caf\xE9\nnext line"));
+}
+
+}  // namespace
+}  // namespace guitest

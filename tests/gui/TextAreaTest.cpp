@@ -1,0 +1,133 @@
+#include <QPlainTextEdit>
+#include <QTextCursor>
+
+#include "GuiTestSupport.h"
+
+namespace guitest {
+namespace {
+
+class TextAreaTest : public GuiTest {
+ protected:
+  fw::TextArea& Make(int limit = 255) {
+    window_ = &Build<TestWindow>({}, std::vector<fw::ControlDesign>{Area("A", limit)});
+    return window_->Find<fw::TextArea>("A");
+  }
+  QPlainTextEdit& Edit(const fw::TextArea& area) { return *qobject_cast<QPlainTextEdit*>(fw::WidgetOf(area)); }
+  void ToEnd(const fw::TextArea& area) { Edit(area).moveCursor(QTextCursor::End); }
+
+  TestWindow* window_ = nullptr;
+};
+
+TEST_F(TextAreaTest, ProgramTextsComeBackByteForByte) {
+  fw::TextArea& area = Make();
+  const std::string texts[] = {Bytes("a\0b", 3), "one\rtwo\rthree", "one\r\ntwo", "mixed\r\nends\rand\nmore",
+                               "caf\xE9\xA0\xFF", "\r\r\n\n", ""};
+  for (const std::string& text : texts) {
+    area.SetText(text);
+    EXPECT_EQ(area.Text(), text);
+  }
+}
+
+TEST_F(TextAreaTest, ShowsEveryLineEndAsOne) {
+  fw::TextArea& area = Make();
+  area.SetText("one\r\ntwo\rthree\nfour");
+  EXPECT_EQ(Edit(area).blockCount(), 4);
+  EXPECT_EQ(Edit(area).toPlainText(), "one\ntwo\nthree\nfour");
+}
+
+struct LineEnds {
+  const char* given;
+  const char* afterTyping;
+};
+
+void PrintTo(const LineEnds& c, std::ostream* out) { *out << ::testing::PrintToString(std::string(c.given)); }
+
+class TypedLineEndTest : public TextAreaTest, public ::testing::WithParamInterface<LineEnds> {};
+
+TEST_P(TypedLineEndTest, TakesTheStyleOfTheText) {
+  fw::TextArea& area = Make();
+  area.SetText(GetParam().given);
+  ToEnd(area);
+  QTest::keyClick(fw::WidgetOf(area), Qt::Key_Return);
+  QTest::keyClicks(fw::WidgetOf(area), "z");
+  EXPECT_EQ(area.Text(), GetParam().afterTyping);
+}
+
+INSTANTIATE_TEST_SUITE_P(Styles, TypedLineEndTest,
+                         ::testing::Values(LineEnds{"a\r\nb", "a\r\nb\r\nz"}, LineEnds{"a\rb", "a\rb\rz"},
+                                           LineEnds{"a\nb", "a\nb\nz"}, LineEnds{"ab", "ab\nz"},
+                                           LineEnds{"", "\nz"},
+                                           // A text with both takes "\r\n" throughout.
+                                           LineEnds{"a\rb\r\nc", "a\r\nb\r\nc\r\nz"}));
+
+TEST_F(TextAreaTest, UserEditKeepsNulsAndBytesAbove127) {
+  fw::TextArea& area = Make();
+  area.SetText(Bytes("a\0\xA0\xFF\r\nb", 7));
+  ToEnd(area);
+  QTest::keyClicks(fw::WidgetOf(area), "c");
+  EXPECT_EQ(area.Text(), Bytes("a\0\xA0\xFF\r\nbc", 8));
+}
+
+TEST_F(TextAreaTest, EditsBeyondTheLimitAreUndone) {
+  fw::TextArea& area = Make(5);
+  QTest::keyClicks(fw::WidgetOf(area), "abcdefg");
+  EXPECT_EQ(area.Text(), "abcde");
+  Paste(area, "xy");
+  EXPECT_EQ(area.Text(), "abcde");
+  QTest::keyClick(fw::WidgetOf(area), Qt::Key_Return);
+  EXPECT_EQ(area.Text(), "abcde");
+  QTest::keyClick(fw::WidgetOf(area), Qt::Key_Backspace);
+  EXPECT_EQ(area.Text(), "abcd");
+
+  // A "\r\n" text counts both bytes of each line end.
+  area.SetText("ab\r\nc");
+  ToEnd(area);
+  QTest::keyClicks(fw::WidgetOf(area), "de");
+  EXPECT_EQ(area.Text(), "ab\r\nc");
+}
+
+TEST_F(TextAreaTest, ProgramTextBeyondTheLimitCanBeEditedDown) {
+  fw::TextArea& area = Make(3);
+  area.SetText("abcdef");
+  ToEnd(area);
+  QTest::keyClick(fw::WidgetOf(area), Qt::Key_Backspace);
+  EXPECT_EQ(area.Text(), "abcde");
+  QTest::keyClicks(fw::WidgetOf(area), "x");
+  EXPECT_EQ(area.Text(), "abcde");
+}
+
+TEST_F(TextAreaTest, OnlyLatin1CharactersAreTypedOrPasted) {
+  fw::TextArea& area = Make();
+  Type(area, QString::fromUtf8("é€日ÿ"));
+  EXPECT_EQ(area.Text(), "\xE9\xFF");
+  Paste(area, QString::fromUtf8("ok€"));
+  EXPECT_EQ(area.Text(), "\xE9\xFF");
+  Paste(area, "one\r\ntwo");
+  EXPECT_EQ(area.Text(), "\xE9\xFFone\ntwo");
+}
+
+TEST_F(TextAreaTest, AnEditThatSlipsPastTheChecksIsUndone) {
+  fw::TextArea& area = Make();
+  area.SetText("keep");
+  // An input method commits text without a key event the field could check first.
+  ToEnd(area);
+  Edit(area).textCursor().insertText(QString::fromUtf8("€"));
+  EXPECT_EQ(area.Text(), "keep");
+  EXPECT_EQ(Edit(area).toPlainText(), "keep");
+}
+
+TEST_F(TextAreaTest, TextChangeIsRaisedExactlyWhenTheTextChanges) {
+  fw::TextArea& area = Make(3);
+  std::vector<std::string> seen;
+  area.AddEventHandler("TextChange", [&] { seen.push_back(area.Text()); });
+  area.SetText("a\rb");
+  area.SetText("a\rb");
+  // Same words, other line ends: a different text.
+  area.SetText("a\nb");
+  ToEnd(area);
+  QTest::keyClicks(fw::WidgetOf(area), "cd");
+  EXPECT_EQ(seen, (std::vector<std::string>{"a\rb", "a\nb"}));
+}
+
+}  // namespace
+}  // namespace guitest

@@ -1,0 +1,245 @@
+// Open, Revert, Save and Quit through the window, with the dialog seam answering.
+#include <QTimer>
+
+#include <sys/stat.h>
+
+#include "WindowTestSupport.h"
+
+namespace windowtest {
+namespace {
+
+using testing_support::ReadFile;
+
+const char kNotSpc[] = "This file does not appear to be a SPC file!";
+
+spctest::SpcBuilder SongA() {
+  return spctest::SpcBuilder()
+      .Registers("ABCDEFGHI")
+      .Ram(1)
+      .Text({.song = "Song A", .game = "Game A", .length = "120", .fade = "5000", .mask = 0x05, .emulator = '1'})
+      .Chunk(spctest::Xid6().String(0x13, "Publisher A").Long(0x30, 128000).Long(0x36, 98304));
+}
+
+spctest::SpcBuilder SongB() {
+  return spctest::SpcBuilder().Registers("123456789").Ram(2).Text({.song = "Song B", .length = "60"});
+}
+
+std::string TitleBytes(const std::string& file) { return file.substr(0x2E, 32); }
+
+class FileCommandTest : public WindowTest {};
+
+TEST_F(FileCommandTest, CancellingTheDialogChangesNothing) {
+  Open("");
+  ASSERT_EQ(D().asked, std::vector<std::string>{"SPCFiles"});
+  EXPECT_EQ(W().Title(), "Quenlet");
+  EXPECT_FALSE(Button("SaveButton").Enabled());
+  EXPECT_FALSE(Button("RevertButton").Enabled());
+  EXPECT_TRUE(D().messages.empty());
+  EXPECT_EQ(D().beeps, 0);
+}
+
+TEST_F(FileCommandTest, OpeningShowsTheTagsAndEnablesSaveAndRevert) {
+  Open(WriteSpc("a.spc", SongA()));
+  EXPECT_EQ(W().Title(), "Quenlet - a.spc");
+  EXPECT_TRUE(Button("SaveButton").Enabled());
+  EXPECT_TRUE(Button("RevertButton").Enabled());
+  EXPECT_EQ(Text("SongTitle"), "Song A");
+  EXPECT_EQ(Text("GameTitle"), "Game A");
+  EXPECT_EQ(Text("SongLength"), "120");
+  EXPECT_EQ(Text("SongFade"), "5000");
+  EXPECT_EQ(Channels(), "10100000");
+  EXPECT_EQ(Row(), 1);
+  EXPECT_EQ(Text("Publisher"), "Publisher A");
+  EXPECT_EQ(Text("IntroLength"), "2");
+  EXPECT_EQ(Text("Amplification"), "1.5");
+  EXPECT_TRUE(D().messages.empty());
+  EXPECT_FALSE(MainWindowProbe::SPCStream(W())->IsOpen());
+}
+
+TEST_F(FileCommandTest, AFileThatFailsTheCheckChangesNothing) {
+  const std::string a = WriteSpc("a.spc", SongA());
+  Open(a);
+  Field("SongTitle").SetText("edited");
+  const std::string bad = Scratch("notes.spc");
+  testing_support::WriteFile(bad, "SNES-SPC700 Sound File Data v0.30 but no markers");
+
+  Open(bad);
+  EXPECT_EQ(D().beeps, 1);
+  EXPECT_EQ(D().messages, std::vector<std::string>{kNotSpc});
+  EXPECT_EQ(W().Title(), "Quenlet - a.spc");
+  EXPECT_EQ(Text("SongTitle"), "edited");
+  EXPECT_EQ(Text("Publisher"), "Publisher A");
+
+  // Save still writes the file opened before.
+  Save();
+  EXPECT_EQ(TitleBytes(ReadFile(a)).substr(0, 7), std::string("edited\0", 7));
+  EXPECT_EQ(ReadFile(bad), "SNES-SPC700 Sound File Data v0.30 but no markers");
+}
+
+TEST_F(FileCommandTest, AFailedCheckBeforeAnyOpenKeepsSaveDisabled) {
+  const std::string bad = Scratch("empty.spc");
+  testing_support::WriteFile(bad, "");
+  Open(bad);
+  EXPECT_EQ(D().messages, std::vector<std::string>{kNotSpc});
+  EXPECT_FALSE(Button("SaveButton").Enabled());
+  EXPECT_FALSE(W().RunMenuCommand("FileSave"));
+}
+
+TEST_F(FileCommandTest, SavingWritesTheControlsAndKeepsTheRest) {
+  const std::string a = WriteSpc("a.spc", SongA());
+  const std::string before = ReadFile(a);
+  Open(a);
+  Field("SongTitle").SetText("New title");
+  Field("Publisher").SetText("");
+  Save();
+
+  EXPECT_TRUE(D().messages.empty());
+  const std::string after = ReadFile(a);
+  EXPECT_EQ(after.substr(0, 33), "SNES-SPC700 Sound File Data v0.30");
+  EXPECT_EQ(after.substr(0x25, 9), "ABCDEFGHI");
+  EXPECT_EQ(TitleBytes(after), std::string("New title") + std::string(23, '\0'));
+  EXPECT_EQ(after.substr(0x100, 0x10100), before.substr(0x100, 0x10100));
+  EXPECT_EQ(W().Title(), "Quenlet - a.spc");
+  EXPECT_EQ(Text("SongTitle"), "New title");
+
+  // Revert shows the values of the Open, not those saved.
+  Button("RevertButton").Push();
+  EXPECT_EQ(Text("SongTitle"), "Song A");
+  EXPECT_EQ(Text("Publisher"), "Publisher A");
+}
+
+// A file the program wrote comes back byte for byte when it is opened and saved again without edits.
+TEST_F(FileCommandTest, OpenAndSaveAgainGivesTheSameBytes) {
+  for (bool advanced : {false, true}) {
+    SCOPED_TRACE(advanced ? "Advanced" : "Standard");
+    const std::string path = WriteSpc(advanced ? "adv.spc" : "std.spc", SongA());
+    if (advanced && Standard()) ToAdvanced();
+    Open(path);
+    Field("SongTitle").SetText("A title of exactly thirty-two ch");
+    Area("Comments").SetText("line one\rline two");
+    Field("DumpedOn").SetText("12/25/2004");
+    Box("Channel8").SetValue(true);
+    W().Find<fw::PopupMenu>("DumpedWith").SetListIndex(2);
+    Area("OSTTitle").SetText("A soundtrack title longer than the header has");
+    Field("OSTDisc").SetText("2");
+    Field("OSTTrack").SetText("12a");
+    Field("Copyright").SetText("1995");
+    Field("LoopCount").SetText("3");
+    Field("LoopLength").SetText(advanced ? "640000" : "10");
+    Save();
+    const std::string first = ReadFile(path);
+
+    Open(path);
+    Save();
+    EXPECT_EQ(ReadFile(path), first);
+    Open(path);
+    EXPECT_EQ(Text("OSTTrack"), "12a");
+    EXPECT_EQ(Text("Comments"), "line one\rline two");
+    EXPECT_TRUE(D().messages.empty());
+  }
+}
+
+TEST_F(FileCommandTest, TwoSavesInARowBothLand) {
+  const std::string a = WriteSpc("a.spc", SongA());
+  const std::string before = ReadFile(a);
+  Open(a);
+  Field("SongTitle").SetText("First");
+  Save();
+  Field("SongTitle").SetText("Second");
+  Save();
+  const std::string after = ReadFile(a);
+  EXPECT_TRUE(D().messages.empty());
+  EXPECT_EQ(TitleBytes(after).substr(0, 7), std::string("Second\0", 7));
+  EXPECT_EQ(after.substr(0x25, 9), before.substr(0x25, 9));
+  EXPECT_EQ(after.substr(0x100, 0x10100), before.substr(0x100, 0x10100));
+}
+
+TEST_F(FileCommandTest, AFileWithoutAChunkShowsNothingOfTheFileBefore) {
+  Open(WriteSpc("a.spc", SongA()));
+  const std::string b = WriteSpc("b.spc", SongB());
+  Open(b);
+  EXPECT_EQ(W().Title(), "Quenlet - b.spc");
+  EXPECT_EQ(Text("SongTitle"), "Song B");
+  EXPECT_EQ(Text("Publisher"), "");
+  EXPECT_EQ(Text("IntroLength"), "");
+  EXPECT_EQ(Text("Amplification"), "");
+  EXPECT_EQ(MainWindowProbe::ExtendedIDs(W()).size(), 1u);
+  Save();
+  EXPECT_EQ(ReadFile(b).size(), spctest::kChunkStart);
+}
+
+TEST_F(FileCommandTest, OpeningInAdvancedShowsAdvancedUnits) {
+  ToAdvanced();
+  Open(WriteSpc("a.spc", SongA()));
+  EXPECT_TRUE(Advanced());
+  EXPECT_EQ(Text("SongFade"), "320000");
+  EXPECT_EQ(Text("IntroLength"), "128000");
+  EXPECT_EQ(Text("Amplification"), "98304");
+}
+
+TEST_F(FileCommandTest, SavingAFileDeletedSinceOpenTellsAndCreatesNothing) {
+  const std::string a = WriteSpc("a.spc", SongA());
+  Open(a);
+  std::filesystem::remove(a);
+  Save();
+  ASSERT_EQ(D().messages.size(), 1u);
+  EXPECT_EQ(D().messages[0], "The file \"a.spc\" was not saved: No such file or directory.");
+  EXPECT_FALSE(std::filesystem::exists(a));
+  EXPECT_TRUE(std::filesystem::is_empty(scratch_));
+  EXPECT_TRUE(std::filesystem::is_empty(fw::GetTemporaryFolderItem()->AbsolutePath()));
+  // The program goes on: the next command works.
+  Open(WriteSpc("b.spc", SongB()));
+  EXPECT_EQ(Text("SongTitle"), "Song B");
+}
+
+// What is at the path when Save runs is what Save builds on: the registers and image of the file now there.
+TEST_F(FileCommandTest, SavingAFileReplacedSinceOpenKeepsTheNewImage) {
+  const std::string a = WriteSpc("a.spc", SongA());
+  Open(a);
+  SongB().WriteTo(a);
+  Save();
+  EXPECT_TRUE(D().messages.empty());
+  const std::string after = ReadFile(a);
+  EXPECT_EQ(after.substr(0x25, 9), "123456789");
+  EXPECT_EQ(after.substr(0x100, 0x10100), SongB().Bytes().substr(0x100, 0x10100));
+  EXPECT_EQ(TitleBytes(after).substr(0, 7), std::string("Song A\0", 7));
+}
+
+// A file that passes the check but cannot be read leaves the window on the file opened before: a Save must not
+// write the old file's tags into the new one.
+TEST_F(FileCommandTest, AnOpenThatFailsWhileReadingKeepsTheFileBefore) {
+  const std::string a = WriteSpc("a.spc", SongA());
+  Open(a);
+  const std::string b = WriteSpc("b.spc", SongB());
+  const std::string bBytes = ReadFile(b);
+  int opens = 0;
+  fw::faults::SetHook([&opens](fw::faults::Op op) { return op == fw::faults::Op::Open && ++opens == 2 ? EIO : 0; });
+  Open(b);
+  fw::faults::SetHook({});
+  ASSERT_EQ(D().messages.size(), 1u);
+  EXPECT_NE(D().messages[0].find("Input/output error"), std::string::npos) << D().messages[0];
+  EXPECT_EQ(W().Title(), "Quenlet - a.spc");
+  EXPECT_EQ(Text("SongTitle"), "Song A");
+  Field("SongTitle").SetText("Saved to A");
+  Save();
+  EXPECT_EQ(TitleBytes(ReadFile(a)).substr(0, 11), std::string("Saved to A\0", 11));
+  EXPECT_EQ(ReadFile(b), bBytes);
+}
+
+TEST_F(FileCommandTest, QuitAsksNothingAndSavesNothing) {
+  const std::string a = WriteSpc("a.spc", SongA());
+  const std::string before = ReadFile(a);
+  Open(a);
+  Field("SongTitle").SetText("never saved");
+  D().asked.clear();
+  // Without a quit the loop would run until this timer ends it with 99.
+  QTimer::singleShot(3000, [] { QCoreApplication::exit(99); });
+  Button("QuitButton").Push();
+  EXPECT_EQ(fw::RuntimeRun(), 0);
+  EXPECT_EQ(ReadFile(a), before);
+  EXPECT_TRUE(D().asked.empty());
+  EXPECT_TRUE(D().messages.empty());
+}
+
+}  // namespace
+}  // namespace windowtest

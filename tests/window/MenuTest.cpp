@@ -1,0 +1,149 @@
+// The six menu handlers, the enabled states, and the commands reached through the menus' actions and shortcuts.
+#include <QAction>
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QTest>
+
+#include "About.h"
+#include "QtAccess.h"
+#include "WindowTestSupport.h"
+
+namespace windowtest {
+namespace {
+
+const char* const kHandled[] = {"AppleAbout", "FileOpen", "FileRevert", "FileSave", "ModeStandard", "ModeAdvanced"};
+
+class MenuHandlerTest : public WindowTest {
+ protected:
+  std::map<std::string, bool> EnabledStates() {
+    W().EnableMenuItems();
+    std::map<std::string, bool> states;
+    for (const char* name : kHandled) states[name] = W().GetMenuBar()->Lookup(name)->Enabled();
+    return states;
+  }
+  bool SaveEnabled() { return EnabledStates()["FileSave"]; }
+  // Presses the keys in the active main window, as the user does.
+  void Press(Qt::Key key) {
+    QMainWindow* window = fw::WidgetOf(W());
+    QTest::keyClick(window, key, Qt::ControlModifier);
+  }
+  void Activate() {
+    QMainWindow* window = fw::WidgetOf(W());
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  }
+  bool AboutIsOpen() {
+    for (fw::Window* window : fw::OpenWindows())
+      if (dynamic_cast<About*>(window)) return true;
+    return false;
+  }
+};
+
+TEST_F(MenuHandlerTest, EveryHandlerReturnsFalse) {
+  D().answers.push_back("");
+  EXPECT_FALSE(W().AppleAbout_Action());
+  EXPECT_FALSE(W().FileOpen_Action());
+  EXPECT_FALSE(W().FileRevert_Action());
+  EXPECT_FALSE(W().FileSave_Action());
+  EXPECT_FALSE(W().ModeAdvanced_Action());
+  EXPECT_FALSE(W().ModeStandard_Action());
+  EXPECT_FALSE(W().ModeStandard_Action());
+}
+
+TEST_F(MenuHandlerTest, SaveIsEnabledOnlyOnceAnOpenHasSucceeded) {
+  const std::map<std::string, bool> before = {{"AppleAbout", true}, {"FileOpen", true},     {"FileRevert", true},
+                                              {"FileSave", false},  {"ModeStandard", true}, {"ModeAdvanced", true}};
+  EXPECT_EQ(EnabledStates(), before);
+  // Each of the six is registered by its item's name: the command reaches a handler where the item is enabled.
+  for (const char* name : kHandled) EXPECT_EQ(W().RunMenuCommand(name), std::string(name) != "FileSave") << name;
+
+  Open("");
+  EXPECT_FALSE(SaveEnabled());
+  const std::string bad = Scratch("bad.spc");
+  testing_support::WriteFile(bad, "no");
+  Open(bad);
+  EXPECT_FALSE(SaveEnabled());
+
+  Open(WriteSpc("a.spc", spctest::SpcBuilder()));
+  EXPECT_TRUE(SaveEnabled());
+  auto after = before;
+  after["FileSave"] = true;
+  EXPECT_EQ(EnabledStates(), after);
+}
+
+TEST_F(MenuHandlerTest, TheItemsCarryTheirShortcuts) {
+  const std::pair<const char*, const char*> shortcuts[] = {{"FileOpen", "Ctrl+O"},     {"FileRevert", "Ctrl+R"},
+                                                           {"FileSave", "Ctrl+S"},     {"ModeStandard", "Ctrl+1"},
+                                                           {"ModeAdvanced", "Ctrl+2"}, {"AppleAbout", ""}};
+  for (const auto& [name, keys] : shortcuts) {
+    QAction* action = fw::ActionOf(W(), name);
+    ASSERT_NE(action, nullptr) << name;
+    EXPECT_EQ(action->shortcut(), QKeySequence(QString::fromLatin1(keys))) << name;
+  }
+}
+
+TEST_F(MenuHandlerTest, ChoosingTheItemsRunsTheirCommands) {
+  fw::ActionOf(W(), "AppleAbout")->trigger();
+  EXPECT_TRUE(AboutIsOpen());
+
+  D().answers.push_back("");
+  fw::ActionOf(W(), "FileOpen")->trigger();
+  EXPECT_EQ(D().asked.size(), 1u);
+
+  const std::string path = WriteSpc("a.spc", spctest::SpcBuilder().Text({.song = "Menu song"}));
+  D().answers.push_back(path);
+  fw::ActionOf(W(), "FileOpen")->trigger();
+  EXPECT_EQ(Text("SongTitle"), "Menu song");
+
+  Field("SongTitle").SetText("Saved from the menu");
+  fw::ActionOf(W(), "FileSave")->trigger();
+  EXPECT_EQ(testing_support::ReadFile(path).substr(0x2E, 19), "Saved from the menu");
+
+  Field("SongTitle").SetText("edited");
+  fw::ActionOf(W(), "FileRevert")->trigger();
+  EXPECT_EQ(Text("SongTitle"), "Menu song");
+
+  fw::ActionOf(W(), "ModeAdvanced")->trigger();
+  EXPECT_TRUE(Advanced());
+  EXPECT_FALSE(Standard());
+  fw::ActionOf(W(), "ModeStandard")->trigger();
+  EXPECT_TRUE(Standard());
+  EXPECT_FALSE(Advanced());
+  EXPECT_TRUE(D().messages.empty());
+}
+
+TEST_F(MenuHandlerTest, ShortcutsRunTheCommandsThatAreEnabled) {
+  Activate();
+  Field("SongTitle").SetText("typed");
+  Press(Qt::Key_S);  // no file yet: Save is disabled
+  EXPECT_FALSE(fw::ActionOf(W(), "FileSave")->isEnabled());
+  EXPECT_EQ(Text("SongTitle"), "typed");
+  Press(Qt::Key_R);
+  EXPECT_EQ(Text("SongTitle"), "");
+
+  Press(Qt::Key_2);
+  EXPECT_TRUE(Advanced());
+  Press(Qt::Key_1);
+  EXPECT_TRUE(Standard());
+
+  const std::string path = WriteSpc("a.spc", spctest::SpcBuilder().Text({.song = "Keyed"}));
+  D().answers.push_back(path);
+  Press(Qt::Key_O);
+  EXPECT_EQ(D().asked.size(), 1u);
+  EXPECT_EQ(Text("SongTitle"), "Keyed");
+  Field("SongTitle").SetText("Saved by keys");
+  Press(Qt::Key_S);
+  EXPECT_EQ(testing_support::ReadFile(path).substr(0x2E, 13), "Saved by keys");
+  EXPECT_TRUE(D().messages.empty());
+
+  // A failure inside a command is reported and the program goes on.
+  std::filesystem::remove(path);
+  Press(Qt::Key_S);
+  ASSERT_EQ(D().messages.size(), 1u);
+  EXPECT_EQ(D().messages[0], "The file \"a.spc\" was not saved: No such file or directory.");
+  Press(Qt::Key_2);
+  EXPECT_TRUE(Advanced());
+}
+
+}  // namespace
+}  // namespace windowtest

@@ -1,0 +1,281 @@
+// Save never loses the opened file: whatever fails (an injected fault at any open, write, sync, rename or close, a
+// full or read-only disk, a temporary folder on another file system, a kill), the file is either untouched or
+// completely the new one, nothing is left beside it, and a failure is reported.
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+
+#include "WindowTestSupport.h"
+
+extern char** environ;
+
+namespace windowtest {
+namespace {
+
+using fw::faults::Op;
+using testing_support::ReadFile;
+using testing_support::Tmpfs;
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+spctest::SpcBuilder Original() {
+  return spctest::SpcBuilder()
+      .Registers("REGISTERS")
+      .Ram(7)
+      .Text({.song = "Old title", .game = "Old game", .length = "90", .fade = "3000"})
+      .Chunk(spctest::Xid6().String(0x13, "Old publisher").Long(0x31, 640000));
+}
+
+class SafeSaveTest : public WindowTest {
+ protected:
+  // The opened file lives in folder; the output is written in temporary.
+  void Use(const std::string& folder, const std::string& temporary) {
+    folder_ = folder;
+    temporary_ = temporary;
+    std::filesystem::create_directories(temporary_);
+    fw::SetTemporaryFolderForTesting(temporary_);
+    path_ = folder_ + "/song.spc";
+    original_ = Original().Bytes();
+    Restore();
+    // What a Save with the edit below gives when nothing fails.
+    OpenAndEdit();
+    Save();
+    EXPECT_TRUE(D().messages.empty());
+    expected_ = ReadFile(path_);
+    ASSERT_NE(expected_, original_);
+    Restore();
+  }
+  void Restore() { testing_support::WriteFile(path_, original_); }
+  void OpenAndEdit() {
+    Open(path_);
+    Field("SongTitle").SetText("New title");
+    Field("Publisher").SetText("New publisher");
+    D().messages.clear();
+  }
+  // The file untouched and the user told, or the new file and no message; nothing beside it either way.
+  void ExpectOldOrNew(bool failed, const std::vector<std::string>& beside = {"song.spc"}) {
+    if (failed) {
+      ASSERT_EQ(D().messages.size(), 1u);
+      EXPECT_EQ(D().messages[0].rfind("The file \"song.spc\" was not saved: ", 0), 0u) << D().messages[0];
+      EXPECT_EQ(ReadFile(path_), original_);
+    } else {
+      EXPECT_TRUE(D().messages.empty());
+      EXPECT_EQ(ReadFile(path_), expected_);
+    }
+    EXPECT_EQ(Entries(folder_), beside);
+    EXPECT_TRUE(std::filesystem::is_empty(temporary_));
+  }
+  // Fails the n-th call of each kind, for n = 1, 2, ... until the Save gets through.
+  void FailEachCallInTurn() {
+    for (Op op : {Op::Open, Op::Write, Op::Sync, Op::Rename, Op::Close}) {
+      int n = 1;
+      for (; n < 500; ++n) {
+        SCOPED_TRACE("op " + std::to_string(static_cast<int>(op)) + ", call " + std::to_string(n));
+        Restore();
+        OpenAndEdit();
+        int calls = 0;
+        fw::faults::SetHook([&calls, op, n](Op called) { return called == op && ++calls == n ? EIO : 0; });
+        Save();
+        fw::faults::SetHook({});
+        const bool failed = !D().messages.empty();
+        ExpectOldOrNew(failed);
+        if (HasFatalFailure() || !failed) break;
+      }
+      EXPECT_GT(n, 1) << "no call of kind " << static_cast<int>(op) << " was made";
+    }
+  }
+
+  std::string folder_, temporary_, path_, original_, expected_;
+};
+
+TEST_F(SafeSaveTest, AFaultAtAnyCallLeavesTheFileWholeOnOneFileSystem) {
+  std::filesystem::create_directories(Scratch("files"));
+  Use(Scratch("files"), Scratch("tmp"));
+  FailEachCallInTurn();
+}
+
+TEST_F(SafeSaveTest, AFaultAtAnyCallLeavesTheFileWholeAcrossFileSystems) {
+  Tmpfs disk("4m");
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  Use(disk.Path(), Scratch("tmp"));
+  FailEachCallInTurn();
+}
+
+TEST_F(SafeSaveTest, AFullDiskIsReportedInWords) {
+  std::filesystem::create_directories(Scratch("files"));
+  Use(Scratch("files"), Scratch("tmp"));
+  OpenAndEdit();
+  fw::faults::SetHook([](Op op) { return op == Op::Write ? ENOSPC : 0; });
+  Save();
+  fw::faults::SetHook({});
+  EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: No space left on device."});
+  ExpectOldOrNew(true);
+}
+
+TEST_F(SafeSaveTest, AReallyFullDiskLeavesTheFileWhole) {
+  // Room for the opened file, not for a second copy of it.
+  Tmpfs disk("100k");
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  path_ = disk.Path() + "/song.spc";
+  folder_ = disk.Path();
+  original_ = Original().Bytes();
+  Restore();
+
+  // The output on another file system: the copy beside the opened file does not fit.
+  temporary_ = Scratch("tmp");
+  std::filesystem::create_directories(temporary_);
+  fw::SetTemporaryFolderForTesting(temporary_);
+  OpenAndEdit();
+  Save();
+  ASSERT_EQ(D().messages.size(), 1u);
+  EXPECT_NE(D().messages[0].find("No space left on device"), std::string::npos) << D().messages[0];
+  ExpectOldOrNew(true);
+
+  // The output on the full disk itself.
+  temporary_ = disk.Path() + "/tmp";
+  std::filesystem::create_directories(temporary_);
+  fw::SetTemporaryFolderForTesting(temporary_);
+  OpenAndEdit();
+  Save();
+  ASSERT_EQ(D().messages.size(), 1u);
+  EXPECT_NE(D().messages[0].find("No space left on device"), std::string::npos) << D().messages[0];
+  ExpectOldOrNew(true, {"song.spc", "tmp"});
+}
+
+TEST_F(SafeSaveTest, ATemporaryFolderOnAnotherFileSystemStillReplacesTheFile) {
+  Tmpfs disk("4m");
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  Use(disk.Path(), Scratch("tmp"));
+  ::chmod(path_.c_str(), 0640);
+  OpenAndEdit();
+  Save();
+  ExpectOldOrNew(false);
+  struct stat st {};
+  ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(SafeSaveTest, AReadOnlyDiskLeavesTheFileWhole) {
+  Tmpfs disk("4m");
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  Use(disk.Path(), Scratch("tmp"));
+  OpenAndEdit();
+  if (!disk.MakeReadOnly()) GTEST_SKIP() << "cannot remount the tmpfs read-only";
+  Save();
+  ASSERT_EQ(D().messages.size(), 1u);
+  EXPECT_NE(D().messages[0].find("Read-only file system"), std::string::npos) << D().messages[0];
+  ExpectOldOrNew(true);
+}
+
+TEST_F(SafeSaveTest, SavingKeepsThePermissionBits) {
+  std::filesystem::create_directories(Scratch("files"));
+  Use(Scratch("files"), Scratch("tmp"));
+  ::chmod(path_.c_str(), 0604);
+  OpenAndEdit();
+  Save();
+  ExpectOldOrNew(false);
+  struct stat st {};
+  ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
+}
+
+TEST_F(SafeSaveTest, ALinkKeepsPointingAtTheReplacedFile) {
+  std::filesystem::create_directories(Scratch("files"));
+  Use(Scratch("files"), Scratch("tmp"));
+  const std::string link = folder_ + "/link.spc";
+  std::filesystem::create_symlink("song.spc", link);
+  Open(link);
+  Field("SongTitle").SetText("New title");
+  Field("Publisher").SetText("New publisher");
+  D().messages.clear();
+  Save();
+  EXPECT_TRUE(D().messages.empty());
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(std::filesystem::read_symlink(link), "song.spc");
+  EXPECT_EQ(ReadFile(path_), expected_);
+  EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"link.spc", "song.spc"}));
+}
+
+// The output may not take the opened file's own place: saving a file that lies in the temporary folder itself.
+TEST_F(SafeSaveTest, AFileInTheTemporaryFolderIsNotLost) {
+  folder_ = temporary_ = Scratch("tmp");
+  std::filesystem::create_directories(folder_);
+  fw::SetTemporaryFolderForTesting(folder_);
+  path_ = folder_ + "/song.spc";
+  original_ = Original().Bytes();
+  Restore();
+  OpenAndEdit();
+  Save();
+  ASSERT_EQ(D().messages.size(), 1u);
+  EXPECT_EQ(D().messages[0].rfind("The file \"song.spc\" was not saved: ", 0), 0u) << D().messages[0];
+  EXPECT_EQ(ReadFile(path_), original_);
+  EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
+}
+
+// Runs the victim program; returns the signal that ended it, or -(exit code).
+int RunVictim(const std::string& file, const std::string& temporary, long k) {
+  const std::string program = fw::GetApplicationExecutable()->Parent()->AbsolutePath() + "save_victim";
+  const std::string count = std::to_string(k);
+  std::vector<char*> args = {const_cast<char*>(program.c_str()), const_cast<char*>(file.c_str()),
+                             const_cast<char*>(temporary.c_str()), const_cast<char*>(count.c_str()), nullptr};
+  pid_t pid = 0;
+  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, args.data(), environ) != 0) return -127;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFSIGNALED(status)) return WTERMSIG(status);
+  return -WEXITSTATUS(status);
+}
+
+void KillAtEveryStep(const std::string& folder, const std::string& temporary) {
+  std::filesystem::create_directories(temporary);
+  const std::string path = folder + "/song.spc";
+  const std::string original = Original().Bytes();
+  testing_support::WriteFile(path, original);
+  ASSERT_EQ(RunVictim(path, temporary, 1L << 40), 0);
+  const std::string saved = ReadFile(path);
+  ASSERT_NE(saved, original);
+
+  long k = 1;
+  for (; k < 500; ++k) {
+    SCOPED_TRACE("killed at call " + std::to_string(k));
+    testing_support::WriteFile(path, original);
+    const int outcome = RunVictim(path, temporary, k);
+    const std::string now = ReadFile(path);
+    EXPECT_TRUE(now == original || now == saved) << "the file holds " << now.size() << " bytes of neither";
+    if (outcome != SIGKILL) {
+      EXPECT_EQ(outcome, 0);
+      EXPECT_EQ(now, saved);
+      break;
+    }
+    // A killed run cannot tidy up after itself.
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      if (entry.path().filename() != "song.spc" && entry.path() != temporary) std::filesystem::remove(entry.path());
+    for (const auto& entry : std::filesystem::directory_iterator(temporary)) std::filesystem::remove(entry.path());
+  }
+  EXPECT_GT(k, 3);
+  EXPECT_LT(k, 500);
+}
+
+TEST(KilledSaveTest, AProgramKilledAtAnyStepLeavesTheOldOrTheNewFile) {
+  const std::string scratch = testing_support::ScratchFolder();
+  std::filesystem::create_directories(scratch + "/files");
+  KillAtEveryStep(scratch + "/files", scratch + "/tmp");
+  {
+    Tmpfs disk("4m");
+    if (disk.Mounted()) KillAtEveryStep(disk.Path(), scratch + "/tmp");
+  }
+  std::filesystem::remove_all(scratch);
+}
+
+}  // namespace
+}  // namespace windowtest
