@@ -1,6 +1,7 @@
 // Puts the tag model into the tag controls: the extended items first, on emptied controls, then the header values
 // where the controls are still empty.
 #include <cmath>
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 
@@ -116,15 +117,11 @@ void MainWindow::DisplayStandardTags() {
   ShowEmulatorRow(StandardTags[9]);
 }
 
-// The decimal digits of the whole part; "" when it is 0 or less. Exact for every whole part a double holds exactly.
+// The decimal digits of the whole part; "" when it is 0 or less. Exact for every finite value, however large.
 std::string MainWindow::LongStr(double value) {
-  if (!std::isfinite(value)) return "";
-  double n = fw::Floor(value);
-  std::string digits;
-  while (n > 0) {
-    const double digit = std::fmod(n, 10.0);
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(digit)));
-    n = (n - digit) / 10.0;
-  }
+  const double whole = fw::Floor(value);
+  if (!std::isfinite(whole) || whole < 1) return "";
+  char digits[320];  // the largest double has 309 digits
+  std::snprintf(digits, sizeof digits, "%.0f", whole);
   return digits;
 }

@@ -77,6 +77,10 @@ bool MainWindow::ModeStandard_Action() {
   Find<fw::TextField>("Amplification").SetMask("99999.9");
   Find<fw::TextField>("Amplification").SetLimitText(7);
   SetFieldText("Amplification", multiple > 0 ? fw::Str(multiple) : "");
+  // An Advanced value of 2147480372 or more rounds to 32768, above the Standard bound. The field's own validator
+  // holds it there when the text raises its event; holding it here as well keeps that true without the event, and
+  // finds nothing left to do after it.
+  HoldToBound("Amplification", 32767.9, "32767.9");
 
   LengthToStandard("IntroLength");
   LengthToStandard("LoopLength");

@@ -1,5 +1,6 @@
 // The display of the tag model: the extended items first, on emptied controls, then the header values where the
 // controls are still empty, in the unit mode in force.
+#include <cmath>
 #include <utility>
 
 #include "WindowTestSupport.h"
@@ -49,6 +50,11 @@ const DisplayCase kCases[] = {
     {"emulator header 15", S, {{0x06, "2"}}, {{9, "15"}}, "DumpedWith", "0"},
     {"emulator header -1", S, {{0x06, "1"}}, {{9, "-1"}}, "DumpedWith", "0"},
     {"emulator item 100", S, {{0x06, "100"}}, {{9, "9"}}, "DumpedWith", "0"},
+    {"emulator item -1", A, {{0x06, "-1"}}, {{9, "7"}}, "DumpedWith", "0"},
+    {"emulator item 1", A, {{0x06, "1"}}, {{9, "3"}}, "DumpedWith", "1"},
+    {"emulator header 2", S, {}, {{9, "2"}}, "DumpedWith", "2"},
+    {"emulator header 255", A, {{0x06, "1"}}, {{9, "255"}}, "DumpedWith", "0"},
+    {"emulator header 29", S, {{0x06, "2"}}, {{9, "29"}}, "DumpedWith", "0"},
     // Fade: ticks in the item, milliseconds in the header.
     {"fade item", S, {{0x33, "6400"}}, {{6, "5"}}, "SongFade", "100"},
     {"fade item", A, {{0x33, "6400"}}, {{6, "5"}}, "SongFade", "6400"},
@@ -67,15 +73,22 @@ const DisplayCase kCases[] = {
     {"channels item over header", A, {{0x34, "0"}}, {{8, "255"}}, "Channels", "00000000"},
     {"later channels item", S, {{0x34, "1"}, {0x34, "2"}}, {}, "Channels", "01000000"},
     {"channels header", S, {}, {{8, "129"}}, "Channels", "10000001"},
+    {"channels header", A, {}, {{8, "6"}}, "Channels", "01100000"},
     // Soundtrack.
     {"OST title", S, {{0x10, "Title\rTwo"}}, {}, "OSTTitle", "Title\rTwo"},
+    {"OST title", A, {{0x10, "Title"}}, {}, "OSTTitle", "Title"},
+    {"OST disc", S, {{0x11, "1"}}, {}, "OSTDisc", "1"},
     {"OST disc", A, {{0x11, "2"}}, {}, "OSTDisc", "2"},
     {"OST track letter", S, {{0x12, "3169"}}, {}, "OSTTrack", "12a"},
     {"OST track", A, {{0x12, "3072"}}, {}, "OSTTrack", "12"},
     {"OST track 0", S, {{0x12, "0"}}, {}, "OSTTrack", "0"},
+    {"OST track letter", A, {{0x12, "25946"}}, {}, "OSTTrack", "101Z"},
     {"publisher", S, {{0x13, "P"}}, {}, "Publisher", "P"},
+    {"publisher", A, {{0x13, "Q"}}, {}, "Publisher", "Q"},
+    {"copyright", S, {{0x14, "1994"}}, {}, "Copyright", "1994"},
     {"copyright", A, {{0x14, "1995"}}, {}, "Copyright", "1995"},
     {"loop count", S, {{0x35, "3"}}, {}, "LoopCount", "3"},
+    {"loop count", A, {{0x35, "255"}}, {}, "LoopCount", "255"},
     // Lengths: whole seconds in Standard, ticks in Advanced.
     {"intro", S, {{0x30, "64000"}}, {}, "IntroLength", "1"},
     {"intro", A, {{0x30, "64000"}}, {}, "IntroLength", "64000"},
@@ -93,6 +106,7 @@ const DisplayCase kCases[] = {
     {"amplification 10x", S, {{0x36, "655360"}}, {}, "Amplification", "10"},
     {"amplification above the bound", S, {{0x36, "2147483647"}}, {}, "Amplification", "32767.9", 1},
     {"amplification raw", A, {{0x36, "98304"}}, {}, "Amplification", "98304"},
+    {"amplification largest", A, {{0x36, "2147483647"}}, {}, "Amplification", "2147483647"},
     {"amplification 0", A, {{0x36, "0"}}, {}, "Amplification", ""},
 };
 
@@ -148,6 +162,42 @@ TEST_F(TagDisplayTest, PlainTextItemsShowTheirTextInBothModes) {
       Show(advanced, {{id, value}}, {});
       EXPECT_EQ(Text(control), value);
     }
+  }
+}
+
+// Called alone, the header fills only what is empty: the song length and the emulator always, the boxes only
+// while no channel item was shown.
+TEST_F(TagDisplayTest, TheHeaderFillsOnlyEmptyControls) {
+  const std::pair<const char*, int> filled[] = {{"SongTitle", 0}, {"GameTitle", 1}, {"DumpedBy", 2},  {"Comments", 3},
+                                                {"DumpedOn", 4},  {"SongFade", 6},  {"SongArtist", 7}};
+  auto& tags = MainWindowProbe::StandardTags(W());
+  for (int i = 0; i < 10; ++i) tags[static_cast<size_t>(i)] = "1" + std::to_string(i);
+  tags[5] = "";
+  tags[9] = "1";
+  for (bool typed : {false, true}) {
+    SCOPED_TRACE(typed ? "controls hold text" : "controls empty");
+    MainWindowProbe::ClearFields(W());
+    if (typed) {
+      for (const auto& [name, index] : filled) {
+        if (std::string(name) == "Comments")
+          Area(name).SetText("typed");
+        else
+          Field(name).SetText("9");
+      }
+    }
+    Field("SongLength").SetText("99");
+    W().Find<fw::PopupMenu>("DumpedWith").SetListIndex(2);
+    Box("Channel8").SetValue(true);
+    MainWindowProbe::ExtendedChannelDisables(W()) = typed;
+    MainWindowProbe::DisplayStandardTags(W());
+    for (const auto& [name, index] : filled) {
+      const std::string kept = std::string(name) == "Comments" ? "typed" : "9";
+      EXPECT_EQ(Text(name), typed ? kept : tags[static_cast<size_t>(index)]) << name;
+    }
+    EXPECT_EQ(Text("SongLength"), "");
+    EXPECT_EQ(Row(), 1);
+    EXPECT_EQ(Channels(), typed ? "00000001" : "01001000");  // 18: Channel2 and Channel5
+    EXPECT_EQ(MainWindowProbe::ExtendedChannelDisables(W()), typed);
   }
 }
 
@@ -217,7 +267,8 @@ TEST_F(TagDisplayTest, RevertShowsTheValuesOfTheOpenAgain) {
 TEST(LongStrTest, GivesTheDigitsOfTheWholePart) {
   const std::pair<double, const char*> cases[] = {
       {0, ""},          {0.9, ""},    {1, "1"},  {10, "10"}, {1234.99, "1234"}, {-5, ""}, {2147483647, "2147483647"},
-      {6553593446.4, "6553593446"},  {1e15, "1000000000000000"}};
+      {6553593446.4, "6553593446"},  {1e15, "1000000000000000"}, {1152921504606846976.0, "1152921504606846976"},
+      {std::nan(""), ""}};
   for (const auto& [value, digits] : cases) EXPECT_EQ(MainWindowProbe::LongStr(value), digits) << value;
 }
 

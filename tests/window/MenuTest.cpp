@@ -48,12 +48,31 @@ TEST_F(MenuHandlerTest, EveryHandlerReturnsFalse) {
   EXPECT_FALSE(W().ModeAdvanced_Action());
   EXPECT_FALSE(W().ModeStandard_Action());
   EXPECT_FALSE(W().ModeStandard_Action());
+  EXPECT_TRUE(Standard());
+
+  // The mode already in force, and the commands with a file open.
+  const std::string path = WriteSpc("a.spc", spctest::SpcBuilder());
+  D().answers.push_back(path);
+  EXPECT_FALSE(W().FileOpen_Action());
+  EXPECT_FALSE(W().ModeAdvanced_Action());
+  EXPECT_FALSE(W().ModeAdvanced_Action());
+  EXPECT_FALSE(W().FileSave_Action());
+  EXPECT_FALSE(W().FileRevert_Action());
+  EXPECT_TRUE(Advanced());
+  EXPECT_TRUE(D().messages.empty());
+}
+
+// The handlers are registered on the window that is built, which must be a main window.
+TEST_F(MenuHandlerTest, HandlersBelongToAMainWindow) {
+  fw::Window other;
+  EXPECT_THROW(W().AddMenuHandlers(other), fw::NilObjectException);
 }
 
 TEST_F(MenuHandlerTest, SaveIsEnabledOnlyOnceAnOpenHasSucceeded) {
   const std::map<std::string, bool> before = {{"AppleAbout", true}, {"FileOpen", true},     {"FileRevert", true},
                                               {"FileSave", false},  {"ModeStandard", true}, {"ModeAdvanced", true}};
   EXPECT_EQ(EnabledStates(), before);
+  EXPECT_FALSE(Button("SaveButton").Enabled());
   // Each of the six is registered by its item's name: the command reaches a handler where the item is enabled.
   for (const char* name : kHandled) EXPECT_EQ(W().RunMenuCommand(name), std::string(name) != "FileSave") << name;
 
@@ -63,9 +82,15 @@ TEST_F(MenuHandlerTest, SaveIsEnabledOnlyOnceAnOpenHasSucceeded) {
   testing_support::WriteFile(bad, "no");
   Open(bad);
   EXPECT_FALSE(SaveEnabled());
+  EXPECT_FALSE(Button("SaveButton").Enabled());
 
   Open(WriteSpc("a.spc", spctest::SpcBuilder()));
   EXPECT_TRUE(SaveEnabled());
+  EXPECT_TRUE(Button("SaveButton").Enabled());
+  // The item follows the button, whatever enabled it.
+  Button("SaveButton").SetEnabled(false);
+  EXPECT_FALSE(SaveEnabled());
+  Button("SaveButton").SetEnabled(true);
   auto after = before;
   after["FileSave"] = true;
   EXPECT_EQ(EnabledStates(), after);
@@ -114,8 +139,15 @@ TEST_F(MenuHandlerTest, ChoosingTheItemsRunsTheirCommands) {
 
 TEST_F(MenuHandlerTest, ShortcutsRunTheCommandsThatAreEnabled) {
   Activate();
+  // Counts the Saves that reach the handler, and runs it.
+  int saves = 0;
+  W().AddMenuHandler("FileSave", [this, &saves] {
+    ++saves;
+    return W().FileSave_Action();
+  });
   Field("SongTitle").SetText("typed");
   Press(Qt::Key_S);  // no file yet: Save is disabled
+  EXPECT_EQ(saves, 0);
   EXPECT_FALSE(fw::ActionOf(W(), "FileSave")->isEnabled());
   EXPECT_EQ(Text("SongTitle"), "typed");
   Press(Qt::Key_R);
@@ -133,6 +165,7 @@ TEST_F(MenuHandlerTest, ShortcutsRunTheCommandsThatAreEnabled) {
   EXPECT_EQ(Text("SongTitle"), "Keyed");
   Field("SongTitle").SetText("Saved by keys");
   Press(Qt::Key_S);
+  EXPECT_EQ(saves, 1);
   EXPECT_EQ(testing_support::ReadFile(path).substr(0x2E, 13), "Saved by keys");
   EXPECT_TRUE(D().messages.empty());
 

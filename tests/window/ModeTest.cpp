@@ -2,6 +2,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include <map>
+
+#include "GuiPrivate.h"
 #include "QtAccess.h"
 #include "WindowTestSupport.h"
 
@@ -50,6 +53,10 @@ const Conversion kConversions[] = {
     {"Amplification", false, "2147480372", "32767.9", 1},
     {"Amplification", false, "2147483647", "32767.9", 1},
     {"Amplification", false, "", ""},
+    {"Amplification", false, "0", ""},
+    {"IntroLength", true, "", ""},
+    {"IntroLength", false, "", ""},
+    {"SongFade", false, "0", ""},
 };
 
 class UnitModeTest : public WindowTest {
@@ -112,6 +119,81 @@ TEST_F(UnitModeTest, AnAmplificationNeverStaysAboveTheStandardBound) {
   }
 }
 
+// Where a text set by the program raises no "TextChange", the switch itself keeps the amplification within bound.
+TEST_F(UnitModeTest, AnAmplificationIsHeldToTheStandardBoundWithoutItsEvent) {
+  ToAdvanced();
+  Field("Amplification").SetText("2147483647");
+  Field("Amplification").impl().handlers.clear();
+  D().beeps = 0;
+  ToStandard();
+  EXPECT_EQ(Field("Amplification").Text(), "32767.9");
+  EXPECT_EQ(D().beeps, 1);
+}
+
+// Both marks move before any field is converted, ModeStandard first, so every converted text meets the new mode.
+TEST_F(UnitModeTest, BothMarksMoveBeforeAnyField) {
+  std::vector<std::string> seen;
+  std::map<std::string, bool> last = {{"ModeStandard", Standard()}, {"ModeAdvanced", Advanced()}};
+  std::vector<std::pair<std::shared_ptr<fw::MenuItem>, int>> watched;
+  for (const char* name : {"ModeStandard", "ModeAdvanced"}) {
+    auto item = W().GetMenuBar()->Lookup(name);
+    const int id = item->AddObserver([&, name = std::string(name)](fw::MenuItem& changed) {
+      if (changed.Name() != name || changed.Checked() == last[name]) return;
+      last[name] = changed.Checked();
+      seen.push_back(name + (changed.Checked() ? "+" : "-") + " fade=" + Field("SongFade").Text());
+    });
+    watched.emplace_back(item, id);
+  }
+  Field("SongFade").SetText("1");
+  EXPECT_FALSE(W().ModeAdvanced_Action());
+  EXPECT_FALSE(W().ModeStandard_Action());
+  for (auto& [item, id] : watched) item->RemoveObserver(id);
+  const std::vector<std::string> expected = {"ModeStandard- fade=1", "ModeAdvanced+ fade=1",
+                                             "ModeStandard+ fade=64", "ModeAdvanced- fade=64"};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(Field("SongFade").Text(), "1");
+}
+
+// Each text a switch sets meets the mask and limit in place at its step: a time text always the Advanced ones, the
+// amplification's empty text the old mode's and its value the new mode's.
+TEST_F(UnitModeTest, EachTextIsSetUnderTheMaskAndLimitOfItsStep) {
+  struct Step {
+    const char* field;
+    bool toAdvanced;
+    const char* before;
+    std::vector<std::string> texts;  // each text set, with the mask and limit then in place
+  };
+  const Step steps[] = {
+      {"SongFade", true, "1", {"64 #########/9"}},
+      {"SongFade", false, "6400", {"100 #########/9"}},
+      {"Amplification", true, "1.5", {" 99999.9/7", "98304 9999999999/10"}},
+      {"Amplification", false, "98304", {" 9999999999/10", "1.5 99999.9/7"}},
+      {"IntroLength", true, "1", {"64000 #########/9"}},
+      {"IntroLength", false, "64000", {"1 #########/9"}},
+      {"LoopLength", true, "2", {"128000 #########/9"}},
+      {"EndLength", false, "128000", {"2 #########/9"}},
+  };
+  std::vector<std::string> texts;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::string(step.field) + (step.toAdvanced ? " to Advanced" : " to Standard"));
+    CloseAllWindows();
+    ResetModeMarks();
+    window_ = &MainWindow::Instance();
+    if (!step.toAdvanced) ToAdvanced();
+    fw::TextField& field = Field(step.field);
+    field.SetText(step.before);
+    texts.clear();
+    field.AddEventHandler("TextChange", [&] {
+      texts.push_back(field.Text() + " " + field.Mask() + "/" + std::to_string(field.LimitText()));
+    });
+    if (step.toAdvanced)
+      ToAdvanced();
+    else
+      ToStandard();
+    EXPECT_EQ(texts, step.texts);
+  }
+}
+
 TEST_F(UnitModeTest, ChoosingTheModeInForceChangesNothing) {
   const std::pair<const char*, const char*> values[] = {
       {"SongFade", "1234"}, {"Amplification", "1.5"}, {"IntroLength", "12"}, {"LoopLength", "0"}, {"EndLength", ""}};
@@ -143,6 +225,7 @@ struct Bound {
 const Bound kBounds[] = {
     {"IntroLength", false, "5999", "5999"},
     {"IntroLength", false, "6000", "5999"},
+    {"LoopLength", false, "5999", "5999"},
     {"LoopLength", false, "6000", "5999"},
     {"EndLength", false, "5999", "5999"},
     {"EndLength", false, "6000", "5999"},
@@ -154,8 +237,11 @@ const Bound kBounds[] = {
     {"SongFade", true, "6399937", "6399936"},
     {"IntroLength", true, "383999999", "383999999"},
     {"IntroLength", true, "384000000", "383999999"},
+    {"LoopLength", true, "383999999", "383999999"},
     {"LoopLength", true, "384000000", "383999999"},
+    {"EndLength", true, "383999999", "383999999"},
     {"EndLength", true, "384000000", "383999999"},
+    {"Amplification", true, "32768", "32768"},  // the Standard bound no longer holds
     {"Amplification", true, "2147483647", "2147483647"},
     {"Amplification", true, "2147483648", "2147483647"},
 };
