@@ -60,7 +60,7 @@ int CreateSibling(const std::string& target, std::string& siblingPath) {
 
 // Copies source into a new sibling of target with target's permission bits, synced to disk; returns its path.
 std::string CopyBeside(const std::string& source, const std::string& target, const struct stat* targetStat) {
-  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  const int in = sys::Open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) Fail("read", source, errno);
   std::string sibling;
   const int out = CreateSibling(target, sibling);
@@ -85,10 +85,11 @@ std::string CopyBeside(const std::string& source, const std::string& target, con
   }
   ::close(in);
   if (error == 0 && targetStat) {
-    ::fchmod(out, targetStat->st_mode & 07777);
+    // The owner first: a change of owner may clear the set-id bits that the mode then puts back.
     if (::fchown(out, targetStat->st_uid, targetStat->st_gid) != 0) {
       // Only the owner's own files can be given away; the bits are what matters.
     }
+    ::fchmod(out, targetStat->st_mode & 07777);
   }
   if (error == 0 && sys::Fsync(out) != 0) error = errno;
   if (sys::Close(out) != 0 && error == 0) error = errno;
@@ -166,10 +167,10 @@ void FolderItem::MoveFileTo(const FolderItem& destination) const {
   const bool replacing = ::stat(target.c_str(), &targetStat) == 0;
   if (replacing && S_ISDIR(targetStat.st_mode)) Fail("replace", target, EISDIR);
   if (replacing) {
-    ::chmod(path_.c_str(), targetStat.st_mode & 07777);
     if (::chown(path_.c_str(), targetStat.st_uid, targetStat.st_gid) != 0) {
       // As in CopyBeside: keeping the owner is best effort.
     }
+    ::chmod(path_.c_str(), targetStat.st_mode & 07777);
   }
   if (sys::Rename(path_.c_str(), target.c_str()) == 0) {
     SyncFolder(FolderOf(target));
@@ -206,6 +207,14 @@ std::shared_ptr<FolderItem> GetFolderItem(const std::string& path, int mode) {
 std::shared_ptr<FolderItem> GetTemporaryFolderItem() {
   TemporaryFolder& folder = Temporary();
   if (!folder.override.empty()) return std::make_shared<FolderItem>(folder.override);
+  // A long run may outlive its folder (a cleaner of old temporary files), and then someone else may make a folder
+  // of that name: use the folder only while it is still this process's own, private one.
+  if (!folder.path.empty()) {
+    struct stat st {};
+    if (::lstat(StripSlashes(folder.path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+        (st.st_mode & 07777) != 0700)
+      folder.path.clear();
+  }
   if (folder.path.empty()) {
     const char* base = std::getenv("TMPDIR");
     std::string templ = std::string(base && base[0] == '/' ? base : "/tmp");

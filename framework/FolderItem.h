@@ -45,8 +45,8 @@ class FolderItem {
 // absolute.
 std::shared_ptr<FolderItem> GetFolderItem(const std::string& path, int mode = 0);
 
-// This run's private temporary folder (created on first use with mode 0700, removed with its content at exit).
-// Its AbsolutePath ends with "/".
+// This run's private temporary folder (created on first use with mode 0700, removed with its content at exit;
+// made anew should it vanish or stop being private). Its AbsolutePath ends with "/".
 std::shared_ptr<FolderItem> GetTemporaryFolderItem();
 
 // The running executable's file.

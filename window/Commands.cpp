@@ -2,6 +2,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 #include "Application.h"
@@ -18,9 +19,12 @@ std::string Reason(const std::exception& failure) {
   auto* io = dynamic_cast<const fw::IOException*>(&failure);
   if (io && io->ErrorNumber() > 0 && io->ErrorNumber() != 104)
     reason = std::strerror(io->ErrorNumber());
+  else if (dynamic_cast<const std::bad_alloc*>(&failure))
+    reason = "there is not enough memory";
   else
-    reason = failure.what();
-  if (reason.empty()) reason = "an unknown failure";
+    reason = failure.what() ? failure.what() : "";
+  // The library's own texts ("std::bad_cast" and the like) tell a user nothing.
+  if (reason.empty() || reason.rfind("std::", 0) == 0) reason = "an unexpected failure";
   if (reason.back() != '.') reason += '.';
   return reason;
 }
@@ -101,6 +105,9 @@ void MainWindow::RevertSPC() {
 void MainWindow::SaveSPC() {
   if (!SPCFile) return;
   const std::string name = SPCFile->Name();
+  // What an earlier Save left here names a file that is gone; a failure below must not act on it.
+  FileOut.reset();
+  SPCOut.reset();
   try {
     // The output takes the opened file's name in the temporary folder: were that the opened file's own folder, the
     // writer would remove the opened file before reading it.
@@ -115,6 +122,7 @@ void MainWindow::SaveSPC() {
     FileOut->MoveFileTo(*SPCFile);
   } catch (const std::exception& failure) {
     CloseQuietly(SPCOut);
+    CloseQuietly(SPCStream);
     if (FileOut && FileOut->AbsolutePath() != SPCFile->AbsolutePath()) FileOut->Delete();
     throw fw::IOException(ErrorNumberOf(failure),
                           "The file \"" + name + "\" was not saved: " + Reason(failure));

@@ -67,6 +67,23 @@ TEST(FolderItems, TheTemporaryFolderIsPrivateToTheRun) {
   EXPECT_NE(path.rfind("/tmp/quenlet-", 0), std::string::npos);
 }
 
+// A folder that vanished, or that is no longer private, is not used again: files in it could be read or swapped.
+TEST(FolderItems, TheTemporaryFolderIsMadeAgainWhenItIsGoneOrNoLongerPrivate) {
+  const std::string first = GetTemporaryFolderItem()->AbsolutePath();
+  ASSERT_EQ(::rmdir(first.c_str()), 0);
+  const std::string second = GetTemporaryFolderItem()->AbsolutePath();
+  EXPECT_EQ(second.back(), '/');
+  EXPECT_EQ(ModeOf(second), 0700u);
+
+  ASSERT_EQ(::chmod(second.c_str(), 0777), 0);
+  const std::string third = GetTemporaryFolderItem()->AbsolutePath();
+  EXPECT_NE(third, second);
+  EXPECT_EQ(third.back(), '/');
+  EXPECT_EQ(ModeOf(third), 0700u);
+  EXPECT_EQ(GetTemporaryFolderItem()->AbsolutePath(), third);
+  ::rmdir(second.c_str());
+}
+
 TEST_F(Replace, RenamesOverTheTargetKeepingItsModeAndLinks) {
   WriteFile(work_ + "/song.spc", "old");
   ::chmod((work_ + "/song.spc").c_str(), 0640);
@@ -79,6 +96,29 @@ TEST_F(Replace, RenamesOverTheTargetKeepingItsModeAndLinks) {
   EXPECT_EQ(ModeOf(work_ + "/song.spc"), 0640u);
   EXPECT_TRUE(std::filesystem::is_symlink(work_ + "/link.spc"));
   EXPECT_EQ(Entries(work_), (std::vector<std::string>{"link.spc", "song.spc"}));
+}
+
+// A link into another folder, on another file system where the machine allows: the copy goes beside the file the
+// link names, never beside the link, and the link is left as it was.
+TEST_F(Replace, ALinkIntoAnotherFolderKeepsPointingAtTheReplacedFile) {
+  testing_support::Tmpfs other("1m");
+  const std::string folder = other.Mounted() ? other.Path() : work_ + "/files";
+  std::filesystem::create_directories(folder);
+  std::filesystem::create_directories(work_ + "/links");
+  WriteFile(folder + "/song.spc", "old");
+  ::chmod((folder + "/song.spc").c_str(), 0600);
+  const std::string link = work_ + "/links/link.spc";
+  ASSERT_EQ(::symlink((folder + "/song.spc").c_str(), link.c_str()), 0);
+  WriteFile(work_ + "/new", "new content");
+
+  FolderItem(work_ + "/new").MoveFileTo(FolderItem(link));
+
+  EXPECT_EQ(ReadFile(folder + "/song.spc"), "new content");
+  EXPECT_EQ(ModeOf(folder + "/song.spc"), 0600u);
+  EXPECT_EQ(std::filesystem::read_symlink(link), folder + "/song.spc");
+  EXPECT_EQ(Entries(work_ + "/links"), std::vector<std::string>{"link.spc"});
+  EXPECT_EQ(Entries(folder), std::vector<std::string>{"song.spc"});
+  EXPECT_FALSE(std::filesystem::exists(work_ + "/new"));
 }
 
 TEST_F(Replace, AMissingTargetIsCreated) {

@@ -70,10 +70,13 @@ TEST_F(FileCommandTest, AFileThatFailsTheCheckChangesNothing) {
   EXPECT_EQ(Text("SongTitle"), "edited");
   EXPECT_EQ(Text("Publisher"), "Publisher A");
 
-  // Save still writes the file opened before.
+  // Save still writes the file opened before, and Revert shows that file's tags.
   Save();
   EXPECT_EQ(TitleBytes(ReadFile(a)).substr(0, 7), std::string("edited\0", 7));
   EXPECT_EQ(ReadFile(bad), "SNES-SPC700 Sound File Data v0.30 but no markers");
+  Button("RevertButton").Push();
+  EXPECT_EQ(Text("SongTitle"), "Song A");
+  EXPECT_EQ(Text("Publisher"), "Publisher A");
 }
 
 TEST_F(FileCommandTest, AFailedCheckBeforeAnyOpenKeepsSaveDisabled) {
@@ -219,7 +222,10 @@ TEST_F(FileCommandTest, AnOpenThatFailsWhileReadingKeepsTheFileBefore) {
   ASSERT_EQ(D().messages.size(), 1u);
   EXPECT_NE(D().messages[0].find("Input/output error"), std::string::npos) << D().messages[0];
   EXPECT_EQ(W().Title(), "Quenlet - a.spc");
+  EXPECT_EQ(MainWindowProbe::SPCFile(W())->AbsolutePath(), a);
   EXPECT_EQ(Text("SongTitle"), "Song A");
+  Button("RevertButton").Push();
+  EXPECT_EQ(Text("Publisher"), "Publisher A");
   Field("SongTitle").SetText("Saved to A");
   Save();
   EXPECT_EQ(TitleBytes(ReadFile(a)).substr(0, 11), std::string("Saved to A\0", 11));
