@@ -29,7 +29,8 @@ BinaryStream::BinaryStream(int fd, bool writeable, std::string path, uint64_t le
 
 std::shared_ptr<BinaryStream> BinaryStream::Open(const FolderItem& file, bool writeable) {
   const std::string path = file.AbsolutePath();
-  const int fd = sys::Open(path.c_str(), (writeable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a named pipe for reading waits for a writer that never comes.
+  const int fd = sys::Open(path.c_str(), (writeable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) Fail("open", path, errno);
   struct stat st {};
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -37,6 +38,8 @@ std::shared_ptr<BinaryStream> BinaryStream::Open(const FolderItem& file, bool wr
     ::close(fd);
     Fail("open", path, error);
   }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return std::shared_ptr<BinaryStream>(
       new BinaryStream(fd, writeable, path, static_cast<uint64_t>(std::max<off_t>(st.st_size, 0))));
 }

@@ -30,7 +30,12 @@ double Val(const std::string& text) {
   double value = 0.0;
   const auto result = std::from_chars(text.data() + from, text.data() + i, value, std::chars_format::fixed);
   if (result.ec == std::errc::result_out_of_range) {
-    return text[from] == '-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    // Too large when a digit other than 0 stands before the point; otherwise too small, which reads as zero.
+    const bool negative = text[from] == '-';
+    bool large = false;
+    for (size_t k = negative ? from + 1 : from; k < i && text[k] != '.'; ++k) large = large || text[k] != '0';
+    if (!large) return negative ? -0.0 : 0.0;
+    return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
   }
   return result.ec == std::errc() ? value : 0.0;
 }

@@ -1,9 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <string>
 
 #include "BinaryStream.h"
 #include "Failures.h"
@@ -56,6 +60,24 @@ TEST_F(Streams, ReadsPastTheEndGiveZerosAndNeverFail) {
   EXPECT_EQ(in->Read(0), "");
   EXPECT_EQ(in->Read(-4), "");
   in->Close();
+}
+
+TEST_F(Streams, ANamedPipeOpensAtOnceAndReadsAsEmpty) {
+  ASSERT_EQ(::mkfifo(Path("pipe.spc").c_str(), 0600), 0);
+  auto opening = std::async(std::launch::async, [&] {
+    auto in = BinaryStream::Open(Item("pipe.spc"));
+    const std::string head = in->Read(35);
+    in->Close();
+    return head;
+  });
+  if (opening.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    // Let the waiting open go, so that the test fails instead of hanging.
+    const int writer = ::open(Path("pipe.spc").c_str(), O_RDWR | O_CLOEXEC);
+    opening.wait();
+    ::close(writer);
+    FAIL() << "opening a named pipe waited for a writer";
+  }
+  EXPECT_EQ(opening.get(), std::string(35, '\0'));
 }
 
 TEST_F(Streams, ByteOrderAndWidths) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "Text.h"
 
@@ -18,6 +19,19 @@ TEST(Val, ReadsTheLeadingDecimalNumber) {
       {"2147483648", 2147483648.0}, {"3/7/2004", 3},
   };
   for (const auto& c : cases) EXPECT_EQ(Val(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(Val, NumbersBeyondTheRangeOfARealSaturateOrVanish) {
+  // Past the smallest real a number reads as zero, never as infinity.
+  const std::string tiny = "0." + std::string(400, '0') + "1";
+  EXPECT_EQ(Val(tiny), 0.0);
+  EXPECT_EQ(Val("-" + tiny), 0.0);
+  EXPECT_EQ(CInt(Val(tiny)), 0);
+  EXPECT_EQ(Val("-.5"), -0.5);
+  const std::string huge = std::string(400, '9') + ".5";
+  EXPECT_EQ(Val(huge), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(Val("-00" + huge), -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(CInt(Val(huge)), 2147483647);
 }
 
 TEST(Str, WritesPlainShortestDecimals) {

@@ -121,6 +121,45 @@ TEST_F(ReaderTest, TextLayoutOfARealDump) {
                                                            "10000", "Yasunori Mitsuda", "129", "1"}));
   EXPECT_EQ(format.ExtendedIDs, std::vector<int32_t>{0});
   EXPECT_EQ(format.ExtendedData, std::vector<std::string>{""});
+
+  Open(SpcBuilder().Text(h).Bytes());
+  format.CheckFormat();
+  format.GetStandardTags();
+  EXPECT_EQ(Position(), 0xD3u) << "nothing after the emulator character is read";
+}
+
+TEST_F(ReaderTest, BinaryDumpWithAChunkOfEveryItemType) {
+  BinaryHeader h;
+  h.song = "A title too long for its header";
+  h.game = "Game";
+  h.day = 31;
+  h.month = 12;
+  h.year = 1999;
+  h.length = 180;
+  h.fade = 0x80000001;
+  h.artist = "Artist";
+  h.emulator = 1;
+  const std::string longTitle = h.song + " field, in full";
+  ReadAll(SpcBuilder()
+              .Binary(h)
+              .Registers("registers")
+              .Ram(9)
+              .Chunk(Xid6()
+                         .String(0x01, longTitle)
+                         .Value(0x11, 2)
+                         .Value(0x12, 12 * 256 + 'a')
+                         .String(0x13, "Publisher", 3)
+                         .String(0x10, "Soundtrack", 2)
+                         .Long(0x30, 1920000, 8)
+                         .Long(0x36, 65536))
+              .Bytes());
+  ASSERT_TRUE(format.BinaryFormat);
+  EXPECT_EQ(format.StandardTags, (std::vector<std::string>{"A title too long for its header", "Game", "", "",
+                                                           "12/31/1999", "180", "-2147483647", "Artist", "0",
+                                                           "1"}));
+  EXPECT_EQ(format.ExtendedIDs, (std::vector<int32_t>{0, 0x01, 0x11, 0x12, 0x13, 0x10, 0x30, 0x36}));
+  EXPECT_EQ(format.ExtendedData, (std::vector<std::string>{"", longTitle, "2", "3169", "Publisher", "Soundtrack",
+                                                           "1920000", "65536"}));
 }
 
 TEST_F(ReaderTest, BinaryLayoutOfARealDump) {
