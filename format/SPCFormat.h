@@ -39,6 +39,9 @@ class SPCFormat {
   std::string GetBinary(int32_t size);
   bool HasExtendedData();
   void GetExtendedTags();
+  // The reading steps of Open on SPCFile, in their order: a new little-endian read stream in SPCStream (left open),
+  // the layout, the header fields and the extended items, with the extended items of an earlier file dropped.
+  void ReadTagModel();
 
   // Writing (Save).
   void WriteStandardData();

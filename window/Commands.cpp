@@ -66,14 +66,7 @@ void MainWindow::OpenSPC() {
   try {
     SPCFile = chosen;
     SetTitle("Quenlet - " + SPCFile->Name());
-    SPCStream = fw::BinaryStream::Open(*SPCFile, false);
-    SPCStream->SetLittleEndian(true);
-    CheckFormat();
-    ExtendedChannelDisables = false;
-    ExtendedIDs.assign(1, 0);
-    ExtendedData.assign(1, "");
-    GetStandardTags();
-    if (HasExtendedData()) GetExtendedTags();
+    ReadTagModel();
   } catch (...) {
     CloseQuietly(SPCStream);
     SPCFile = previousFile;

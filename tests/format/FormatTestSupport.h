@@ -67,14 +67,7 @@ class TableFormat : public SPCFormat {
   // Opens a file the way Open does and reads the whole tag model.
   void Read(const std::string& path) {
     SPCFile = fw::GetFolderItem(path, 0);
-    SPCStream = fw::BinaryStream::Open(*SPCFile, false);
-    SPCStream->SetLittleEndian(true);
-    CheckFormat();
-    ExtendedChannelDisables = false;
-    ExtendedIDs.assign(1, 0);
-    ExtendedData.assign(1, "");
-    GetStandardTags();
-    if (HasExtendedData()) GetExtendedTags();
+    ReadTagModel();
     SPCStream->Close();
   }
 
