@@ -15,7 +15,10 @@
 namespace fw {
 
 namespace {
-constexpr size_t kChunk = 64 * 1024;
+// A read fetches at least one page around what it asks for: the readers take a few bytes at a time, close together.
+constexpr size_t kReadWindow = 4 * 1024;
+// Writes gather in memory up to this size, so that a whole SPC file goes out in one system call.
+constexpr size_t kWriteChunk = 1024 * 1024;
 // The error number that Create gives for a file that is already there.
 constexpr int kFileExists = 104;
 
@@ -92,20 +95,27 @@ void BinaryStream::ReadAt(uint64_t offset, uint8_t* out, size_t count) {
   if (offset >= length_) return;  // wholly past the end of the file: zeros
   const uint64_t wanted = std::min<uint64_t>(count, length_ - offset);
   if (offset < cacheStart_ || offset + wanted > cacheStart_ + cache_.size()) {
-    const uint64_t size = std::min<uint64_t>(std::max<uint64_t>(wanted, kChunk), length_ - offset);
-    cache_.assign(size, 0);
+    // The window starts on a chunk boundary, so that reads near one another (the header's layout byte, then its
+    // fields before it) share one system call. Every byte of it is read or zeroed below, so it is not cleared first.
+    const uint64_t start = offset - offset % kReadWindow;
+    const uint64_t size =
+        std::min<uint64_t>(std::max<uint64_t>(offset + wanted, start + kReadWindow), length_) - start;
+    cache_.resize(size);
     size_t got = 0;
     while (got < size) {
-      const ssize_t n = ::pread(fd_, cache_.data() + got, size - got, static_cast<off_t>(offset + got));
+      const ssize_t n = ::pread(fd_, cache_.data() + got, size - got, static_cast<off_t>(start + got));
       if (n < 0) {
         if (errno == EINTR) continue;
         cache_.clear();
         Fail("read", path_, errno);
       }
-      if (n == 0) break;  // the file became shorter: the rest reads as zeros
+      if (n == 0) {  // the file became shorter: the rest reads as zeros
+        std::memset(cache_.data() + got, 0, size - got);
+        break;
+      }
       got += static_cast<size_t>(n);
     }
-    cacheStart_ = offset;
+    cacheStart_ = start;
   }
   std::memcpy(out, cache_.data() + (offset - cacheStart_), wanted);
 }
@@ -150,7 +160,7 @@ void BinaryStream::WriteBytes(const uint8_t* data, size_t count) {
   buffer_.insert(buffer_.end(), data, data + count);
   position_ += count;
   written_ = true;
-  if (buffer_.size() >= kChunk) Flush();
+  if (buffer_.size() >= kWriteChunk) Flush();
 }
 
 void BinaryStream::WriteByte(int32_t value) {
