@@ -1,8 +1,10 @@
 #include "Application.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QWidget>
+#include <QWindow>
 
 #include <new>
 #include <string>
@@ -42,6 +44,35 @@ Window* WindowOfWidget(QWidget* widget) {
   return nullptr;
 }
 
+Window* WindowOfHandle(QWindow* handle) {
+  for (Window* window : OpenWindows()) {
+    if (WidgetOf(*window)->windowHandle() == handle) return window;
+  }
+  return nullptr;
+}
+
+// Before Qt looks a key press up among the shortcuts, the window enables its menu items, so that a shortcut runs
+// exactly when its item is enabled now, not when it was last enabled. The check comes once no widget has taken the
+// key for itself, at the window, as the press travels up to it.
+class ShortcutWatcher final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::ShortcutOverride) return false;
+    Window* window = nullptr;
+    if (auto* widget = qobject_cast<QWidget*>(watched)) {
+      if (widget->isWindow()) window = WindowOfWidget(widget);
+    } else if (auto* handle = qobject_cast<QWindow*>(watched)) {
+      window = WindowOfHandle(handle);
+    }
+    if (window == nullptr || window->impl().menuView == nullptr) return false;
+    if (window->impl().menuView->IsShortcut(*static_cast<QKeyEvent*>(event))) detail::EnableMenuItemsSafely(*window);
+    return false;
+  }
+};
+
 const char kUnknownFailure[] = "An unexpected error stopped the last command. The program goes on.";
 const char kNoMemory[] = "There was not enough memory to finish the last command.";
 
@@ -56,6 +87,7 @@ void RuntimeInit(int& argc, char** argv) {
   state.qapp = new QApplication(argc, argv);
   // Quitting is the program's own (Quit, or the default view's close box), never a side effect of a window closing.
   QApplication::setQuitOnLastWindowClosed(false);
+  state.qapp->installEventFilter(new ShortcutWatcher(state.qapp));
   QObject::connect(state.qapp, &QApplication::focusChanged, state.qapp, [](QWidget*, QWidget* now) {
     // The Edit menu's built-in commands depend on the focus; a change inside a handler is settled when it ends.
     if (detail::DispatchDepth() > 0) return;

@@ -19,6 +19,7 @@
 #include <QValidator>
 
 #include <algorithm>
+#include <limits>
 
 #include "Application.h"
 #include "Failures.h"
@@ -335,9 +336,10 @@ double RectControl::TextSize() const { return impl_->textSize; }
 void RectControl::SetTextSize(double points) {
   impl_->textSize = points;
   if (points <= 0) return;
-  // The face stays the platform's own ("System").
+  // The face stays the platform's own ("System"). The size is in pixels, as the boxes that the designs give the
+  // texts are: as points it would grow with the screen's dots per inch, and the texts would no longer fit.
   QFont font = impl_->widget->font();
-  font.setPointSizeF(points);
+  font.setPixelSize(std::max(1, qRound(points)));
   impl_->widget->setFont(font);
 }
 
@@ -601,6 +603,8 @@ std::unique_ptr<RectControl> CreateControl(ControlClass cls, Window& owner, cons
     }
     case ControlClass::TextField: {
       auto* edit = new QLineEdit(content);
+      // Qt's own cap (32767) would cut a longer text where the user edits it; the limit is the validator's.
+      edit->setMaxLength(std::numeric_limits<int>::max());
       edit->setValidator(new FieldValidator(edit));
       state.widget = edit;
       control = ControlFactory::Make<TextField>(std::move(impl));

@@ -44,6 +44,7 @@ class RectControl {
   // 0 for a control directly on the window; n for the n-th page of its tab panel.
   int TabPanelIndex() const;
 
+  // The font size, in pixels (a point of the 72-dpi screens the designs were made for); 0 keeps the platform's.
   double TextSize() const;
   void SetTextSize(double points);
   int TextUnit() const;

@@ -16,6 +16,7 @@
 
 class QAction;
 class QImage;
+class QKeyEvent;
 class QMainWindow;
 class QMenuBar;
 class QString;
@@ -30,6 +31,8 @@ class MenuView {
  public:
   virtual ~MenuView() = default;
   virtual QAction* Action(const std::string& itemName) const = 0;
+  // Whether the key press is the keyboard shortcut of an item shown.
+  virtual bool IsShortcut(const QKeyEvent& press) const = 0;
   // Stops following the model and goes away once the current event is over (it may be inside its own signal).
   virtual void Dispose() = 0;
 };

@@ -1,6 +1,7 @@
 #include "Menu.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -145,6 +146,21 @@ class QtMenuView final : public QObject, public detail::MenuView {
     if (!item) return nullptr;
     auto found = actions_.find(item.get());
     return found == actions_.end() ? nullptr : found->second.data();
+  }
+
+  bool IsShortcut(const QKeyEvent& press) const override {
+    // The keypad's digits are the same keys; a character typed with Shift may be bound without it.
+    Qt::KeyboardModifiers modifiers = press.modifiers() & ~Qt::KeypadModifier;
+    const Qt::Key key = static_cast<Qt::Key>(press.key());
+    const QKeySequence candidates[] = {QKeySequence(QKeyCombination(modifiers, key)),
+                                       QKeySequence(QKeyCombination(modifiers & ~Qt::ShiftModifier, key))};
+    for (const auto& [item, action] : actions_) {
+      if (!action || action->shortcut().isEmpty()) continue;
+      for (const QKeySequence& pressed : candidates) {
+        if (action->shortcut().matches(pressed) == QKeySequence::ExactMatch) return true;
+      }
+    }
+    return false;
   }
 
   void Dispose() override {

@@ -163,6 +163,22 @@ TEST_F(MenuTest, ShortcutRunsOnlyIfItsItemIsEnabledAtThatMoment) {
   EXPECT_EQ(ran_, std::vector<std::string>{"FileOpen"});
 }
 
+TEST_F(MenuTest, ShortcutOfAnItemThatIsNowEnabledRuns) {
+  TestWindow& window = Make();
+  Activate(window);
+  ASSERT_FALSE(Action(window, "FileSave").isEnabled());
+  // The program's state allows Save now, though no event has enabled the items since: the key press does.
+  saveAllowed_ = true;
+  for (QWidget* target : {static_cast<QWidget*>(fw::WidgetOf(window)), fw::WidgetOf(window.Find<fw::TextField>("F"))}) {
+    ran_.clear();
+    Focus(window.Find<fw::TextField>("F"));
+    window.GetMenuBar()->Lookup("FileSave")->SetEnabled(false);
+    ASSERT_FALSE(Action(window, "FileSave").isEnabled());
+    QTest::keySequence(target, QKeySequence("Ctrl+S"));
+    EXPECT_EQ(ran_, std::vector<std::string>{"FileSave"});
+  }
+}
+
 TEST_F(MenuTest, ChoosingACheckedItemKeepsTheModelsMark) {
   TestWindow& window = Make();
   window.AddMenuHandler("ModeStandard", [] { return false; });
@@ -183,6 +199,20 @@ TEST_F(MenuTest, OpeningAMenuEnablesItsItems) {
   EXPECT_TRUE(fileMenu->menu()->isVisible());
   EXPECT_TRUE(Action(window, "FileSave").isEnabled());
   fileMenu->menu()->close();
+}
+
+TEST_F(MenuTest, AFailureWhileEnablingIsReportedAndTheMenuStillOpens) {
+  TestWindow& window = Make();
+  Activate(window);
+  window.onEnable = [] { throw fw::NilObjectException("The menu bar has no item named \"FileSave\"."); };
+  QMenuBar* bar = fw::MenuBarOf(window);
+  QAction* fileMenu = bar->actions()[0];
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(fileMenu).center());
+  EXPECT_TRUE(fileMenu->menu()->isVisible());
+  ASSERT_FALSE(dialogs_.Messages().empty());
+  EXPECT_EQ(dialogs_.Messages().back(), "The menu bar has no item named \"FileSave\".");
+  fileMenu->menu()->close();
+  EXPECT_TRUE(window.IsOpen());
 }
 
 TEST_F(MenuTest, HandlerFailureIsReportedAndTheWindowGoesOn) {

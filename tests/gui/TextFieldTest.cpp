@@ -117,6 +117,17 @@ TEST_F(TextFieldTest, UserEditKeepsBytesAbove127) {
   EXPECT_EQ(field.Text(), "\xA0\xE9\xFFz");
 }
 
+TEST_F(TextFieldTest, ALongProgramTextSurvivesAnEdit) {
+  // An extended item may hold up to 65535 bytes; the widget must not cut it where the user edits.
+  fw::TextField& field = Make("", 0);
+  const std::string text(65535, 'x');
+  field.SetText(text);
+  Edit(field).end(false);
+  QTest::keyClick(fw::WidgetOf(field), Qt::Key_Backspace);
+  EXPECT_EQ(field.Text().size(), 65534u);
+  EXPECT_TRUE(field.Text() == std::string(65534, 'x'));
+}
+
 TEST_F(TextFieldTest, TextChangeIsRaisedExactlyWhenTheTextChanges) {
   fw::TextField& field = Make("", 0);
   std::vector<std::string> seen;

@@ -262,7 +262,7 @@ TEST_F(WindowTest, ControlsTakeTheirDesigns) {
   EXPECT_EQ(qlabel->text(), "one\ntwo");
   EXPECT_TRUE(qlabel->alignment().testFlag(Qt::AlignRight));
   EXPECT_DOUBLE_EQ(text.TextSize(), 24);
-  EXPECT_DOUBLE_EQ(qlabel->font().pointSizeF(), 24);
+  EXPECT_EQ(qlabel->font().pixelSize(), 24) << "in pixels, like the box it is laid out in";
   EXPECT_EQ(qlabel->font().family(), QApplication::font().family());
 
   auto& rows = window.Find<fw::PopupMenu>("Rows");

@@ -93,6 +93,10 @@ TEST_F(AboutWindowTest, ShowsTheNameVersionDescriptionAndPicture) {
   EXPECT_EQ(canvas.Backdrop()->Width(), 128);
   EXPECT_EQ(canvas.Backdrop()->Transparent(), 1);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(about.ControlAt(i).TabIndex(), i);
+  // Every line can be read: nothing is wrapped away below the bottom of its box.
+  for (const char* name : {"StaticText1", "StaticText2", "StaticText3"}) {
+    EXPECT_TRUE(TextFitsItsBox(about.Find<fw::StaticText>(name)));
+  }
 }
 
 TEST_F(AboutWindowTest, ThereIsOneAtATimeAndTheNextOneReusesThePicture) {

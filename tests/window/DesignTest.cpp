@@ -1,5 +1,9 @@
 // Every control of the main window where its row puts it, with its class, page, text, mask, limit, help tag, tab
 // order and state.
+#include <QRect>
+#include <QWidget>
+
+#include "QtAccess.h"
 #include "WindowTestSupport.h"
 
 namespace windowtest {
@@ -126,6 +130,10 @@ TEST_F(ControlDesignTest, EveryControlStandsWhereItsRowPutsIt) {
     EXPECT_EQ(c.TabIndex(), row.tab);
     EXPECT_EQ(Shown(c), row.text);
     EXPECT_EQ(c.HelpTag(), row.help);
+    // What the user sees: the widget at that place and size, the help tag as its tool tip.
+    QWidget* widget = fw::WidgetOf(c);
+    EXPECT_EQ(widget->geometry(), QRect(row.left, row.top, row.width, row.height));
+    EXPECT_EQ(widget->toolTip(), QString::fromLatin1(row.help).replace(u'\r', u'\n'));
     EXPECT_EQ(c.Enabled(), row.name != std::string("RevertButton") && row.name != std::string("SaveButton"));
     EXPECT_TRUE(c.Visible());
     if (row.cls == C::Separator) {
@@ -150,8 +158,35 @@ TEST_F(ControlDesignTest, EveryControlStandsWhereItsRowPutsIt) {
                                                                      ? "DisableChannel"
                                                                      : named.name));
       EXPECT_EQ(c.Left() + c.Width() + 12, named.left);
+      EXPECT_TRUE(TextFitsItsBox(*label));
     }
   }
+}
+
+// The Tab key goes through the window's own controls in their order, and from the tab panel through the controls of
+// its pages, each page in its own order; labels and the separator take no focus.
+TEST_F(ControlDesignTest, FocusFollowsTheTabOrderOfEachContainer) {
+  std::vector<std::string> expected;
+  for (int page : {1, 2}) {
+    for (const ControlRow& row : kControls) {
+      if (row.page == page && row.cls != C::StaticText && row.cls != C::Separator) expected.push_back(row.name);
+    }
+  }
+  expected.insert(expected.begin(), "TheTabs");
+  for (const char* button : {"OpenButton", "RevertButton", "SaveButton", "QuitButton"}) expected.push_back(button);
+
+  std::vector<std::string> chain;
+  QWidget* first = fw::WidgetOf(W().Find<fw::TabPanel>("TheTabs"));
+  QWidget* next = first;
+  do {
+    for (int i = 0; i < W().ControlCount(); ++i) {
+      if (fw::WidgetOf(W().ControlAt(i)) == next && (next->focusPolicy() & Qt::TabFocus) != 0) {
+        chain.push_back(W().ControlAt(i).Name());
+      }
+    }
+    next = next->nextInFocusChain();
+  } while (next != first && chain.size() <= expected.size());
+  EXPECT_EQ(chain, expected);
 }
 
 }  // namespace

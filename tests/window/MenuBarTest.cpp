@@ -1,6 +1,12 @@
 // The shared menu bar and the window's accessors to its items.
+#include <QAction>
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QTest>
+
 #include <optional>
 
+#include "QtAccess.h"
 #include "WindowTestSupport.h"
 
 namespace windowtest {
@@ -82,6 +88,39 @@ TEST_F(MenuItemAccessorTest, EachAccessorFindsItsItemInTheWindowsBar) {
     EXPECT_EQ(item, bar->Lookup(name));
   }
   EXPECT_EQ(W().UntitledMenu2(), nullptr);
+}
+
+// "Cmd" is the command key where there is one and Ctrl here; an empty or unset shortcut binds no key.
+TEST_F(MenuItemAccessorTest, TheWindowShowsEachShortcutAsACtrlKey) {
+  for (const ItemRow& row : kTree) {
+    SCOPED_TRACE(row.name);
+    QAction* action = fw::ActionOf(W(), row.name);
+    ASSERT_NE(action, nullptr);
+    if (row.shortcut && !row.shortcut->empty()) {
+      ASSERT_EQ(row.shortcut->rfind("Cmd+", 0), 0u);
+      EXPECT_EQ(action->shortcut(), QKeySequence(QString::fromStdString("Ctrl+" + row.shortcut->substr(4))));
+    } else {
+      EXPECT_TRUE(action->shortcut().isEmpty());
+    }
+  }
+}
+
+TEST_F(MenuItemAccessorTest, ShortcutsRunTheWindowsCommands) {
+  QMainWindow* widget = fw::WidgetOf(W());
+  widget->activateWindow();
+  QApplication::setActiveWindow(widget);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
+
+  QTest::keySequence(widget, QKeySequence(Qt::CTRL | Qt::Key_2));
+  EXPECT_TRUE(Advanced());
+  EXPECT_FALSE(Standard());
+  QTest::keySequence(widget, QKeySequence(Qt::CTRL | Qt::Key_1));
+  EXPECT_TRUE(Standard());
+  EXPECT_FALSE(Advanced());
+
+  D().answers.push_back("");
+  QTest::keySequence(widget, QKeySequence(Qt::CTRL | Qt::Key_O));
+  EXPECT_EQ(D().asked, std::vector<std::string>{"SPCFiles"});
 }
 
 TEST_F(MenuItemAccessorTest, AWindowWithoutItsBarRaisesNilObject) {

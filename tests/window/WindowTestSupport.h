@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLabel>
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -22,6 +24,7 @@
 #include "FolderItem.h"
 #include "MainWindow.h"
 #include "MenuBar1.h"
+#include "QtAccess.h"
 #include "Text.h"
 #include "Window.h"
 #include "support/SpcBuilder.h"
@@ -79,6 +82,27 @@ inline void ResetModeMarks() {
   auto bar = MenuBar1::Instance();
   bar->Lookup("ModeStandard")->SetChecked(false);
   bar->Lookup("ModeAdvanced")->SetChecked(false);
+}
+
+// Whether a label shows all of its text inside its box: on one line each, or wrapped where the label wraps.
+inline ::testing::AssertionResult TextFitsItsBox(const fw::StaticText& label) {
+  auto* shown = qobject_cast<QLabel*>(fw::WidgetOf(label));
+  if (shown == nullptr) return ::testing::AssertionFailure() << label.Name() << " shows no label";
+  int needed = shown->sizeHint().height();
+  int wide = 0;
+  if (shown->wordWrap()) {
+    needed = shown->heightForWidth(label.Width());
+  } else {
+    // The ink of the widest line: a right-aligned label may give its last pixel of advance to the gap after it.
+    for (const QString& line : shown->text().split(u'\n')) {
+      wide = std::max(wide, shown->fontMetrics().boundingRect(line).width());
+    }
+  }
+  if (needed > label.Height() || wide > label.Width()) {
+    return ::testing::AssertionFailure() << label.Name() << " needs " << wide << " x " << needed << " pixels, has "
+                                         << label.Width() << " x " << label.Height();
+  }
+  return ::testing::AssertionSuccess();
 }
 
 inline std::vector<MainWindow*> OpenMainWindows() {
