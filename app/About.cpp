@@ -12,13 +12,7 @@ const fw::WindowDesign kAboutDesign{340, 283, "About Quenlet", true, true, false
 
 fw::ControlDesign Text(const char* name, int left, int top, int width, int height, int tabIndex, const char* text,
                        int align, double size) {
-  fw::ControlDesign design;
-  design.Name = name;
-  design.Class = fw::ControlClass::StaticText;
-  design.Left = left;
-  design.Top = top;
-  design.Width = width;
-  design.Height = height;
+  fw::ControlDesign design = fw::Placed(name, fw::ControlClass::StaticText, left, top, width, height);
   design.TabIndex = tabIndex;
   design.Text = text;
   design.TextAlign = align;
@@ -42,13 +36,7 @@ const std::vector<fw::ControlDesign>& AboutControls() {
                         "\r"
                         "Made for SPC collections.",
                         0, 12));
-    fw::ControlDesign canvas;
-    canvas.Name = "Canvas1";
-    canvas.Class = fw::ControlClass::Canvas;
-    canvas.Left = 20;
-    canvas.Top = 65;
-    canvas.Width = 128;
-    canvas.Height = 128;
+    fw::ControlDesign canvas = fw::Placed("Canvas1", fw::ControlClass::Canvas, 20, 65, 128, 128);
     canvas.TabIndex = 3;
     canvas.TextSize = 0;
     list.push_back(canvas);

@@ -102,14 +102,7 @@ class Reader final : public SPCFormat {
   void Read(const std::string& path) {
     if (!IsSPC(path)) std::abort();
     SPCFile = fw::GetFolderItem(path);
-    SPCStream = fw::BinaryStream::Open(*SPCFile, false);
-    SPCStream->SetLittleEndian(true);
-    CheckFormat();
-    ExtendedChannelDisables = false;
-    ExtendedIDs.assign(1, 0);
-    ExtendedData.assign(1, "");
-    GetStandardTags();
-    if (HasExtendedData()) GetExtendedTags();
+    ReadTagModel();
     SPCStream->Close();
   }
   std::size_t Items() const { return ExtendedData.size(); }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Controls.h"
@@ -50,6 +51,18 @@ struct ControlDesign {
   // Set before the design is applied; 0 sets no font size or unit (a separator has no font).
   double TextSize = 12;
 };
+
+// A design row with its name, class, position and size; the rest as a new row has it.
+inline ControlDesign Placed(std::string name, ControlClass cls, int left, int top, int width, int height) {
+  ControlDesign design;
+  design.Name = std::move(name);
+  design.Class = cls;
+  design.Left = left;
+  design.Top = top;
+  design.Width = width;
+  design.Height = height;
+  return design;
+}
 
 class Window {
  public:

@@ -13,15 +13,9 @@ constexpr int kID666 = 1;
 constexpr int kExtended = 2;
 
 ControlDesign Row(const char* name, ControlClass cls, int page, int left, int top, int width, int height, int tab) {
-  ControlDesign design;
-  design.Name = name;
-  design.Class = cls;
+  ControlDesign design = fw::Placed(name, cls, left, top, width, height);
   design.TabPanelIndex = page;
   design.Parent = page == kWindow ? "" : "TheTabs";
-  design.Left = left;
-  design.Top = top;
-  design.Width = width;
-  design.Height = height;
   design.TabIndex = tab;
   return design;
 }

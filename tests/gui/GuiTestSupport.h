@@ -28,14 +28,7 @@ namespace guitest {
 
 inline fw::ControlDesign Design(const std::string& name, fw::ControlClass cls, int left, int top, int width,
                                 int height) {
-  fw::ControlDesign design;
-  design.Name = name;
-  design.Class = cls;
-  design.Left = left;
-  design.Top = top;
-  design.Width = width;
-  design.Height = height;
-  return design;
+  return fw::Placed(name, cls, left, top, width, height);
 }
 
 inline fw::ControlDesign Field(const std::string& name, const std::string& mask = "", int limit = 0) {
