@@ -101,6 +101,7 @@ class MainWindow : public fw::Window, public SPCFormat {
   void ShowTrack(const std::string& text);
   // Holds a field to its bound: a value above it beeps and becomes the bound.
   void HoldToBound(const std::string& field, double bound, const char* boundText);
+  void HoldLengthToBound(const std::string& field);
   void LengthToStandard(const std::string& field);
   void LengthToAdvanced(const std::string& field);
   void CreateControlRows(std::size_t first, std::size_t last);

@@ -24,26 +24,19 @@ void MainWindow::Amplification_TextChange() {
     HoldToBound("Amplification", 2147483647.0, "2147483647");
 }
 
-void MainWindow::IntroLength_TextChange() {
+// The three lengths share one bound: 5999 seconds, or the ticks whose whole seconds are 5999.
+void MainWindow::HoldLengthToBound(const std::string& field) {
   if (IsChecked(ModeStandard(), "ModeStandard"))
-    HoldToBound("IntroLength", 5999.0, "5999");
+    HoldToBound(field, 5999.0, "5999");
   else
-    HoldToBound("IntroLength", 383999999.0, "383999999");
+    HoldToBound(field, 383999999.0, "383999999");
 }
 
-void MainWindow::LoopLength_TextChange() {
-  if (IsChecked(ModeStandard(), "ModeStandard"))
-    HoldToBound("LoopLength", 5999.0, "5999");
-  else
-    HoldToBound("LoopLength", 383999999.0, "383999999");
-}
+void MainWindow::IntroLength_TextChange() { HoldLengthToBound("IntroLength"); }
 
-void MainWindow::EndLength_TextChange() {
-  if (IsChecked(ModeStandard(), "ModeStandard"))
-    HoldToBound("EndLength", 5999.0, "5999");
-  else
-    HoldToBound("EndLength", 383999999.0, "383999999");
-}
+void MainWindow::LoopLength_TextChange() { HoldLengthToBound("LoopLength"); }
+
+void MainWindow::EndLength_TextChange() { HoldLengthToBound("EndLength"); }
 
 void MainWindow::LengthToStandard(const std::string& field) {
   const int32_t seconds = fw::CInt(fw::Val(FieldText(field))) / 64000;
