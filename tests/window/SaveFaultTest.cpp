@@ -64,6 +64,11 @@ class SafeSaveTest : public WindowTest {
     Field("Publisher").SetText("New publisher");
     D().messages.clear();
   }
+  void ExpectMode(mode_t mode) {
+    struct stat st {};
+    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode);
+  }
   // The file untouched and the user told, or the new file and no message; nothing beside it either way.
   void ExpectOldOrNew(bool failed, const std::vector<std::string>& beside = {"song.spc"}) {
     if (failed) {
@@ -190,9 +195,7 @@ TEST_F(SafeSaveTest, ATemporaryFolderOnAnotherFileSystemStillReplacesTheFile) {
   OpenAndEdit();
   Save();
   ExpectOldOrNew(false);
-  struct stat st {};
-  ASSERT_EQ(::stat(path_.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  ExpectMode(0640);
 }
 
 TEST_F(SafeSaveTest, AReadOnlyDiskLeavesTheFileWhole) {
@@ -214,9 +217,7 @@ TEST_F(SafeSaveTest, SavingKeepsThePermissionBits) {
   OpenAndEdit();
   Save();
   ExpectOldOrNew(false);
-  struct stat st {};
-  ASSERT_EQ(::stat(path_.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0604u);
+  ExpectMode(0604);
 }
 
 TEST_F(SafeSaveTest, ALinkKeepsPointingAtTheReplacedFile) {
