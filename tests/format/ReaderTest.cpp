@@ -105,20 +105,20 @@ TEST_F(ReaderTest, LayoutDetectionDecidesOnTheFirstTellingByte) {
 TEST_F(ReaderTest, TextLayoutOfARealDump) {
   TextHeader h;
   h.song = "Opening Theme";
-  h.game = "Chrono Trigger";
+  h.game = "Example Quest";
   h.dumper = "Dumper";
   h.comments = "Ripped from the cartridge";
   h.date = "1999/12/24";
   h.length = "180";
   h.fade = "10000";
-  h.artist = "Yasunori Mitsuda";
+  h.artist = "The Composer";
   h.mask = 0x81;
   h.emulator = '1';
   ReadAll(SpcBuilder().Text(h).Ram(3).Bytes());
   EXPECT_FALSE(format.BinaryFormat);
-  EXPECT_EQ(format.StandardTags, (std::vector<std::string>{"Opening Theme", "Chrono Trigger", "Dumper",
+  EXPECT_EQ(format.StandardTags, (std::vector<std::string>{"Opening Theme", "Example Quest", "Dumper",
                                                            "Ripped from the cartridge", "1999/12/24", "180",
-                                                           "10000", "Yasunori Mitsuda", "129", "1"}));
+                                                           "10000", "The Composer", "129", "1"}));
   EXPECT_EQ(format.ExtendedIDs, std::vector<int32_t>{0});
   EXPECT_EQ(format.ExtendedData, std::vector<std::string>{""});
 

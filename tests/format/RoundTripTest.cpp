@@ -52,9 +52,9 @@ struct Tags {
 const std::vector<Tags>& Cases() {
   static const std::vector<Tags> cases = {
       {"header only",
-       {{"SongTitle", "Opening"}, {"GameTitle", "Chrono Trigger"}, {"DumpedBy", "Dumper"},
+       {{"SongTitle", "Opening"}, {"GameTitle", "Example Quest"}, {"DumpedBy", "Dumper"},
         {"Comments", "Short comment"}, {"DumpedOn", "12/24/1999"}, {"SongLength", "180"}, {"SongFade", "10000"},
-        {"SongArtist", "Yasunori Mitsuda"}},
+        {"SongArtist", "The Composer"}},
        {1, 8},
        2},
       {"long texts and every extended value",

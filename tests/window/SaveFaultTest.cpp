@@ -38,8 +38,8 @@ spctest::SpcBuilder Original() {
 
 class SafeSaveTest : public WindowTest {
  protected:
-  // The opened file lives in folder; the output is written in temporary.
-  void Use(const std::string& folder, const std::string& temporary) {
+  // The opened file, as it was, in folder; the output goes to temporary.
+  void Place(const std::string& folder, const std::string& temporary) {
     folder_ = folder;
     temporary_ = temporary;
     std::filesystem::create_directories(temporary_);
@@ -47,6 +47,10 @@ class SafeSaveTest : public WindowTest {
     path_ = folder_ + "/song.spc";
     original_ = Original().Bytes();
     Restore();
+  }
+  // The opened file lives in folder; the output is written in temporary.
+  void Use(const std::string& folder, const std::string& temporary) {
+    Place(folder, temporary);
     // What a Save with the edit below gives when nothing fails.
     OpenAndEdit();
     Save();
@@ -161,15 +165,8 @@ TEST_F(SafeSaveTest, AReallyFullDiskLeavesTheFileWhole) {
   // Room for the opened file, not for a second copy of it.
   Tmpfs disk("100k");
   if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
-  path_ = disk.Path() + "/song.spc";
-  folder_ = disk.Path();
-  original_ = Original().Bytes();
-  Restore();
-
   // The output on another file system: the copy beside the opened file does not fit.
-  temporary_ = Scratch("tmp");
-  std::filesystem::create_directories(temporary_);
-  fw::SetTemporaryFolderForTesting(temporary_);
+  Place(disk.Path(), Scratch("tmp"));
   OpenAndEdit();
   Save();
   ASSERT_EQ(D().messages.size(), 1u);
@@ -239,12 +236,7 @@ TEST_F(SafeSaveTest, ALinkKeepsPointingAtTheReplacedFile) {
 
 // The output may not take the opened file's own place: saving a file that lies in the temporary folder itself.
 TEST_F(SafeSaveTest, AFileInTheTemporaryFolderIsNotLost) {
-  folder_ = temporary_ = Scratch("tmp");
-  std::filesystem::create_directories(folder_);
-  fw::SetTemporaryFolderForTesting(folder_);
-  path_ = folder_ + "/song.spc";
-  original_ = Original().Bytes();
-  Restore();
+  Place(Scratch("tmp"), Scratch("tmp"));
   OpenAndEdit();
   Save();
   ASSERT_EQ(D().messages.size(), 1u);
