@@ -8,6 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDialog>
+#include <QTimer>
+
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -210,6 +213,37 @@ TEST_F(Signals, TheNextStartRemovesWhatAKilledRunLeft) {
   const int aliveStatus = alive.Wait();
   EXPECT_TRUE(EndedNormallyWithZero(aliveStatus)) << Describe(aliveStatus);
   EXPECT_EQ(PrivateFolders(tmp_), std::vector<std::string>{foreign});
+}
+
+// In this process, whose runtime catches the quit signals: the loop ends with Quit's code whenever the signal comes,
+// but a command (or a dialog's loop inside it) is never cut short.
+TEST(QuitSignal, EndsTheLoopOnceTheRunningCommandIsOver) {
+  enum class When { BeforeTheLoop, InACommand, InAModalDialog };
+  for (const When when : {When::BeforeTheLoop, When::InACommand, When::InAModalDialog}) {
+    SCOPED_TRACE(static_cast<int>(when));
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [] { fw::Quit(7); });
+    giveUp.start(30000);
+    bool commandFinished = when == When::BeforeTheLoop;
+    if (when == When::BeforeTheLoop) ::raise(SIGTERM);
+    if (when == When::InACommand) {
+      QTimer::singleShot(0, [&commandFinished] {
+        ::raise(SIGTERM);
+        commandFinished = true;
+      });
+    }
+    if (when == When::InAModalDialog) {
+      QTimer::singleShot(0, [&commandFinished] {
+        QDialog dialog;
+        QTimer::singleShot(0, [] { ::raise(SIGTERM); });
+        dialog.exec();
+        commandFinished = true;
+      });
+    }
+    EXPECT_EQ(fw::RuntimeRun(), 0);
+    EXPECT_TRUE(commandFinished);
+  }
 }
 
 }  // namespace
