@@ -11,10 +11,10 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <regex>
 #include <thread>
 
 #include "WindowTestSupport.h"
@@ -32,12 +32,16 @@ constexpr auto kPatience = std::chrono::seconds(60);
 
 std::string BinFolder() { return fw::GetApplicationExecutable()->Parent()->AbsolutePath(); }
 
-// The private folders of runs in location.
+// The private folders of runs in location: "quenlet-" and six letters or digits.
 std::vector<std::string> PrivateFolders(const std::string& location) {
-  static const std::regex pattern("quenlet-[A-Za-z0-9]{6}");
   std::vector<std::string> found;
-  for (const auto& entry : fs::directory_iterator(location))
-    if (std::regex_match(entry.path().filename().string(), pattern)) found.push_back(entry.path());
+  for (const auto& entry : fs::directory_iterator(location)) {
+    const std::string name = entry.path().filename();
+    if (name.size() == 14 && name.rfind("quenlet-", 0) == 0 &&
+        std::all_of(name.begin() + 8, name.end(), [](unsigned char c) { return std::isalnum(c); }))
+      found.push_back(entry.path());
+  }
+  std::sort(found.begin(), found.end());
   return found;
 }
 
