@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -141,20 +143,22 @@ std::string TemporaryLocation() {
   return StripSlashes(base && base[0] == '/' ? base : "/tmp");
 }
 
+// Names nobody can predict, so that nobody can take the next one first.
 std::string RandomSuffix() {
-  static std::mt19937_64 random{std::random_device{}()};
+  static std::random_device device;
+  uint64_t bits = (static_cast<uint64_t>(device()) << 32) | device();
   std::string suffix;
-  for (size_t i = 0; i < kSuffixLength; ++i) suffix += kSuffixAlphabet[random() % (sizeof kSuffixAlphabet - 1)];
+  for (size_t i = 0; i < kSuffixLength; ++i, bits /= sizeof kSuffixAlphabet - 1)
+    suffix += kSuffixAlphabet[bits % (sizeof kSuffixAlphabet - 1)];
   return suffix;
 }
 
 // The prefix and six letters or digits, as mkdtemp would make them; nothing that merely resembles it.
-bool IsTemporaryFolderName(const std::string& name) {
+bool IsTemporaryFolderName(const char* name) {
   const size_t prefix = sizeof kTemporaryPrefix - 1;
-  if (name.size() != prefix + kSuffixLength || name.compare(0, prefix, kTemporaryPrefix) != 0) return false;
-  for (size_t i = prefix; i < name.size(); ++i) {
-    const char c = name[i];
-    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+  if (std::strlen(name) != prefix + kSuffixLength || std::strncmp(name, kTemporaryPrefix, prefix) != 0) return false;
+  for (const char* c = name + prefix; *c != '\0'; ++c) {
+    if (!((*c >= 'A' && *c <= 'Z') || (*c >= 'a' && *c <= 'z') || (*c >= '0' && *c <= '9'))) return false;
   }
   return true;
 }
@@ -184,10 +188,10 @@ int MakeLockedFolder(const std::string& path, int& lock) {
 
 // Removes the folder name in parent when it is the private folder of a run that has ended: its lock can be taken.
 // Never follows a link, never descends into a folder within; what cannot be removed stays.
-void RemoveIfEnded(int parent, const std::string& name) {
+void RemoveIfEnded(int parent, const char* name) {
   struct stat seen {};
-  if (::fstatat(parent, name.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0 || !IsPrivateFolder(seen)) return;
-  const int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (::fstatat(parent, name, &seen, AT_SYMLINK_NOFOLLOW) != 0 || !IsPrivateFolder(seen)) return;
+  const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return;
   struct stat opened {};
   if (::fstat(fd, &opened) != 0 || opened.st_dev != seen.st_dev || opened.st_ino != seen.st_ino ||
@@ -209,9 +213,9 @@ void RemoveIfEnded(int parent, const std::string& name) {
   }
   // The name must still be the folder that is locked here, not one made under it since.
   struct stat now {};
-  if (::fstatat(parent, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == opened.st_dev &&
+  if (::fstatat(parent, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == opened.st_dev &&
       now.st_ino == opened.st_ino)
-    ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+    ::unlinkat(parent, name, AT_REMOVEDIR);
   ::close(fd);
 }
 
@@ -334,18 +338,13 @@ void RemoveTemporaryFoldersOfEndedRuns() {
 }
 
 void RemoveTemporaryFoldersOfEndedRuns(const std::string& location) {
-  try {
-    DIR* dir = ::opendir(location.c_str());
-    if (dir == nullptr) return;
-    const int parent = ::dirfd(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (IsTemporaryFolderName(name)) RemoveIfEnded(parent, name);
-    }
-    ::closedir(dir);
-  } catch (...) {
-    // As above: out of memory, say; whatever was not looked at stays.
+  DIR* dir = ::opendir(location.c_str());
+  if (dir == nullptr) return;
+  const int parent = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    if (IsTemporaryFolderName(entry->d_name)) RemoveIfEnded(parent, entry->d_name);
   }
+  ::closedir(dir);
 }
 
 std::shared_ptr<FolderItem> GetApplicationExecutable() {
