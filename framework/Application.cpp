@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iterator>
 #include <new>
 #include <string>
 
