@@ -3,13 +3,21 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMainWindow>
+#include <QSocketNotifier>
 #include <QWidget>
 #include <QWindow>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <iterator>
 #include <new>
 #include <string>
 
 #include "Dialogs.h"
+#include "FolderItem.h"
 #include "GuiPrivate.h"
 #include "QtAccess.h"
 #include "Window.h"
@@ -73,6 +81,81 @@ class ShortcutWatcher final : public QObject {
   }
 };
 
+// SIGTERM, SIGINT and SIGHUP end the run as Quit does, so that its clean-up runs. The handler only writes a byte to a
+// pipe (nothing else is safe there); the event loop reads it and quits. A signal during a command therefore takes
+// effect once the command is over, and one that comes before the loop runs ends the loop as it starts.
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+struct QuitSignals {
+  int pipe[2] = {-1, -1};
+  struct sigaction previous[std::size(kQuitSignals)] {};
+  bool handled[std::size(kQuitSignals)] = {};
+  QSocketNotifier* notifier = nullptr;
+};
+
+QuitSignals& Signals() {
+  static QuitSignals* quitSignals = new QuitSignals;
+  return *quitSignals;
+}
+
+volatile sig_atomic_t gSignalPipe = -1;
+
+extern "C" void OnQuitSignal(int) {
+  const int saved = errno;
+  const char byte = 1;
+  // A full pipe already holds a pending quit, so a failed write loses nothing.
+  if (gSignalPipe >= 0 && ::write(gSignalPipe, &byte, 1) < 0) {
+  }
+  errno = saved;
+}
+
+// Before Qt starts, so that no signal from then on is lost: one that comes early waits in the pipe.
+void CatchQuitSignals() {
+  QuitSignals& quitSignals = Signals();
+  if (quitSignals.pipe[0] >= 0) return;
+  if (::pipe2(quitSignals.pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;  // the signals keep their default action
+  gSignalPipe = quitSignals.pipe[1];
+  struct sigaction action {};
+  action.sa_handler = OnQuitSignal;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  for (const int number : kQuitSignals) sigaddset(&action.sa_mask, number);
+  for (size_t i = 0; i < std::size(kQuitSignals); ++i) {
+    // A signal ignored by whoever started the run (nohup, a background job) stays ignored.
+    struct sigaction current {};
+    if (::sigaction(kQuitSignals[i], nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+    quitSignals.handled[i] = ::sigaction(kQuitSignals[i], &action, &quitSignals.previous[i]) == 0;
+  }
+}
+
+void WatchQuitSignals(QApplication* qapp) {
+  QuitSignals& quitSignals = Signals();
+  if (quitSignals.pipe[0] < 0 || quitSignals.notifier != nullptr) return;
+  quitSignals.notifier = new QSocketNotifier(quitSignals.pipe[0], QSocketNotifier::Read, qapp);
+  QObject::connect(quitSignals.notifier, &QSocketNotifier::activated, qapp, [] {
+    char bytes[64];
+    while (::read(Signals().pipe[0], bytes, sizeof bytes) > 0) {
+    }
+    Quit(0);
+  });
+}
+
+// Once the runtime has ended, the signals act as they did before it started.
+void ReleaseQuitSignals() {
+  QuitSignals& quitSignals = Signals();
+  for (size_t i = 0; i < std::size(kQuitSignals); ++i) {
+    if (quitSignals.handled[i]) ::sigaction(kQuitSignals[i], &quitSignals.previous[i], nullptr);
+    quitSignals.handled[i] = false;
+  }
+  delete quitSignals.notifier;
+  quitSignals.notifier = nullptr;
+  gSignalPipe = -1;
+  for (int& end : quitSignals.pipe) {
+    if (end >= 0) ::close(end);
+    end = -1;
+  }
+}
+
 const char kUnknownFailure[] = "An unexpected error stopped the last command. The program goes on.";
 const char kNoMemory[] = "There was not enough memory to finish the last command.";
 
@@ -84,7 +167,12 @@ Application::~Application() = default;
 void RuntimeInit(int& argc, char** argv) {
   Runtime& state = State();
   if (state.qapp != nullptr || QApplication::instance() != nullptr) return;
+  CatchQuitSignals();
   state.qapp = new QApplication(argc, argv);
+  WatchQuitSignals(state.qapp);
+  // What killed runs left behind goes, once, before this run makes anything of its own.
+  static const bool swept = (RemoveTemporaryFoldersOfEndedRuns(), true);
+  (void)swept;
   // Quitting is the program's own (Quit, or the default view's close box), never a side effect of a window closing.
   QApplication::setQuitOnLastWindowClosed(false);
   state.qapp->installEventFilter(new ShortcutWatcher(state.qapp));
@@ -126,6 +214,7 @@ int RuntimeExit() {
   detail::DestroyAllWindows();
   state.defaultView = nullptr;
   state.app.reset();
+  ReleaseQuitSignals();
   delete state.qapp;
   state.qapp = nullptr;
   state.quitRequested = false;

@@ -2,12 +2,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -100,25 +103,120 @@ std::string CopyBeside(const std::string& source, const std::string& target, con
   return sibling;
 }
 
+// The run's private folder, and a descriptor of it that holds an exclusive lock for as long as the folder is in use:
+// the lock is how a later run tells a folder of a live run from one whose run was killed.
 struct TemporaryFolder {
   std::string path;  // ends with "/"
   std::string override;
+  int lock = -1;
   ~TemporaryFolder() {
-    if (path.empty()) return;
-    if (DIR* dir = ::opendir(path.c_str())) {
-      while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") ::unlink((path + name).c_str());
+    if (!path.empty()) {
+      if (DIR* dir = ::opendir(path.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+          const std::string name = entry->d_name;
+          if (name != "." && name != "..") ::unlink((path + name).c_str());
+        }
+        ::closedir(dir);
       }
-      ::closedir(dir);
+      ::rmdir(path.c_str());
     }
-    ::rmdir(path.c_str());
+    // Only once the folder is gone: until then a sweeping run must see it as alive.
+    Release();
+  }
+  void Release() {
+    if (lock >= 0) ::close(lock);
+    lock = -1;
   }
 };
 
 TemporaryFolder& Temporary() {
   static TemporaryFolder folder;
   return folder;
+}
+
+constexpr char kTemporaryPrefix[] = "quenlet-";
+constexpr char kSuffixAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr size_t kSuffixLength = 6;
+
+std::string TemporaryLocation() {
+  const char* base = std::getenv("TMPDIR");
+  return StripSlashes(base && base[0] == '/' ? base : "/tmp");
+}
+
+// Names nobody can predict, so that nobody can take the next one first.
+std::string RandomSuffix() {
+  static std::random_device device;
+  uint64_t bits = (static_cast<uint64_t>(device()) << 32) | device();
+  std::string suffix;
+  for (size_t i = 0; i < kSuffixLength; ++i, bits /= sizeof kSuffixAlphabet - 1)
+    suffix += kSuffixAlphabet[bits % (sizeof kSuffixAlphabet - 1)];
+  return suffix;
+}
+
+// The prefix and six letters or digits, as mkdtemp would make them; nothing that merely resembles it.
+bool IsTemporaryFolderName(const char* name) {
+  const size_t prefix = sizeof kTemporaryPrefix - 1;
+  if (std::strlen(name) != prefix + kSuffixLength || std::strncmp(name, kTemporaryPrefix, prefix) != 0) return false;
+  for (const char* c = name + prefix; *c != '\0'; ++c) {
+    if (!((*c >= 'A' && *c <= 'Z') || (*c >= 'a' && *c <= 'z') || (*c >= '0' && *c <= '9'))) return false;
+  }
+  return true;
+}
+
+// A real folder (not a link) of this user that nobody else may enter. A run's folder has this mode only while its
+// run holds the lock on it: it is made with another mode, and opened to others never.
+bool IsPrivateFolder(const struct stat& st) {
+  return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 07777) == 0700;
+}
+
+// Makes the folder and locks it before it becomes private: a sweeping run never takes it for the folder of an ended
+// run. Returns 0 with the lock in lock, or the error (EEXIST for a name already taken).
+int MakeLockedFolder(const std::string& path, int& lock) {
+  if (::mkdir(path.c_str(), 0500) != 0) return errno;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int error = fd < 0 ? errno : 0;
+  if (error == 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) error = errno;
+  if (error == 0 && ::fchmod(fd, 0700) != 0) error = errno;
+  if (error != 0) {
+    if (fd >= 0) ::close(fd);
+    ::rmdir(path.c_str());
+    return error;
+  }
+  lock = fd;
+  return 0;
+}
+
+// Removes the folder name in parent when it is the private folder of a run that has ended: its lock can be taken.
+// Never follows a link, never descends into a folder within; what cannot be removed stays.
+void RemoveIfEnded(int parent, const char* name) {
+  struct stat seen {};
+  if (::fstatat(parent, name, &seen, AT_SYMLINK_NOFOLLOW) != 0 || !IsPrivateFolder(seen)) return;
+  const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat opened {};
+  if (::fstat(fd, &opened) != 0 || opened.st_dev != seen.st_dev || opened.st_ino != seen.st_ino ||
+      !IsPrivateFolder(opened) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return;
+  }
+  // The descriptor of the listing shares the lock's open file; closing it keeps the lock.
+  const int listing = ::dup(fd);
+  if (DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr) {
+    while (const dirent* entry = ::readdir(dir)) {
+      struct stat st {};
+      if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode))
+        ::unlinkat(fd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+  } else if (listing >= 0) {
+    ::close(listing);
+  }
+  // The name must still be the folder that is locked here, not one made under it since.
+  struct stat now {};
+  if (::fstatat(parent, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == opened.st_dev &&
+      now.st_ino == opened.st_ino)
+    ::unlinkat(parent, name, AT_REMOVEDIR);
+  ::close(fd);
 }
 
 std::string& ResourcesOverride() {
@@ -208,24 +306,45 @@ std::shared_ptr<FolderItem> GetTemporaryFolderItem() {
   TemporaryFolder& folder = Temporary();
   if (!folder.override.empty()) return std::make_shared<FolderItem>(folder.override);
   // A long run may outlive its folder (a cleaner of old temporary files), and then someone else may make a folder
-  // of that name: use the folder only while it is still this process's own, private one.
+  // of that name: use the folder only while it is still this process's own, private, locked one.
   if (!folder.path.empty()) {
     struct stat st {};
-    if (::lstat(StripSlashes(folder.path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
-        (st.st_mode & 07777) != 0700)
+    struct stat held {};
+    if (::lstat(StripSlashes(folder.path).c_str(), &st) != 0 || !IsPrivateFolder(st) ||
+        ::fstat(folder.lock, &held) != 0 || held.st_dev != st.st_dev || held.st_ino != st.st_ino) {
       folder.path.clear();
+      folder.Release();
+    }
   }
   if (folder.path.empty()) {
-    const char* base = std::getenv("TMPDIR");
-    std::string templ = std::string(base && base[0] == '/' ? base : "/tmp");
-    templ = StripSlashes(templ) + "/quenlet-XXXXXX";
-    std::vector<char> buffer(templ.begin(), templ.end());
-    buffer.push_back('\0');
-    // mkdtemp makes the folder with mode 0700: nobody else can plant anything in it.
-    if (!::mkdtemp(buffer.data())) Fail("create a temporary folder in", FolderOf(templ), errno);
-    folder.path = std::string(buffer.data()) + "/";
+    const std::string location = TemporaryLocation();
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+      const std::string path = (location == "/" ? "" : location) + "/" + kTemporaryPrefix + RandomSuffix();
+      error = MakeLockedFolder(path, folder.lock);
+      if (error == 0) folder.path = path + "/";
+    }
+    if (error != 0) Fail("create a temporary folder in", location, error);
   }
   return std::make_shared<FolderItem>(folder.path);
+}
+
+void RemoveTemporaryFoldersOfEndedRuns() {
+  try {
+    RemoveTemporaryFoldersOfEndedRuns(TemporaryLocation());
+  } catch (...) {
+    // Tidying up after others must never stop this run.
+  }
+}
+
+void RemoveTemporaryFoldersOfEndedRuns(const std::string& location) {
+  DIR* dir = ::opendir(location.c_str());
+  if (dir == nullptr) return;
+  const int parent = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    if (IsTemporaryFolderName(entry->d_name)) RemoveIfEnded(parent, entry->d_name);
+  }
+  ::closedir(dir);
 }
 
 std::shared_ptr<FolderItem> GetApplicationExecutable() {

@@ -46,8 +46,16 @@ class FolderItem {
 std::shared_ptr<FolderItem> GetFolderItem(const std::string& path, int mode = 0);
 
 // This run's private temporary folder (created on first use with mode 0700, removed with its content at exit;
-// made anew should it vanish or stop being private). Its AbsolutePath ends with "/".
+// made anew should it vanish or stop being private). Its AbsolutePath ends with "/". The run holds a lock on it
+// until it is removed, so that a later run can tell it from the folder of a run that was killed.
 std::shared_ptr<FolderItem> GetTemporaryFolderItem();
+
+// Removes the private temporary folders that runs which have ended left in location (by default where
+// GetTemporaryFolderItem makes them): only folders of that name pattern, of this user, mode 0700, whose lock is
+// free, with the files and links directly in them. Anything else stays, and so does whatever cannot be removed.
+// Raises nothing.
+void RemoveTemporaryFoldersOfEndedRuns();
+void RemoveTemporaryFoldersOfEndedRuns(const std::string& location);
 
 // The running executable's file.
 std::shared_ptr<FolderItem> GetApplicationExecutable();

@@ -2,6 +2,12 @@
 // the k-th open, write, sync, rename or close of the file layer. The window tests run it for every k.
 //
 //   save_victim FILE TEMPORARY-FOLDER K     exit 0: saved; 2: the Save reported a failure
+//
+// Two more ways save through the run's own private temporary folder (in $TMPDIR), as the program does:
+//
+//   save_victim --serve FILE         saves, writes "ready" on stdout, then runs the event loop until told to quit;
+//                                    exits with the loop's code (2: the Save reported a failure)
+//   save_victim --die-in-save FILE   kills itself with SIGKILL once the new file is written, before it moves
 #include <signal.h>
 #include <stdlib.h>
 
@@ -41,13 +47,14 @@ class Answer : public fw::Dialogs {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: save_victim FILE TEMPORARY-FOLDER K\n");
+  const std::string mode = argc > 1 ? argv[1] : "";
+  const bool serve = mode == "--serve";
+  const bool dieInSave = mode == "--die-in-save";
+  if (!((serve || dieInSave) && argc == 3) && !(mode.rfind("--", 0) != 0 && argc == 4)) {
+    std::fprintf(stderr, "usage: save_victim FILE TEMPORARY-FOLDER K | --serve FILE | --die-in-save FILE\n");
     return 64;
   }
-  const std::string file = argv[1];
-  const std::string temporary = argv[2];
-  const long kill_at = std::strtol(argv[3], nullptr, 10);
+  const std::string file = argv[serve || dieInSave ? 2 : 1];
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // The offscreen platform's notes would bury the test's own output, once for every run.
   qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
@@ -57,7 +64,7 @@ int main(int argc, char** argv) {
   auto dialogs = std::make_unique<Answer>(file);
   Answer& answer = *dialogs;
   fw::SetDialogs(std::move(dialogs));
-  fw::SetTemporaryFolderForTesting(temporary);
+  if (!serve && !dieInSave) fw::SetTemporaryFolderForTesting(argv[2]);
 
   MainWindow& window = MainWindow::Instance();
   window.Find<fw::PushButton>("OpenButton").Push();
@@ -65,9 +72,20 @@ int main(int argc, char** argv) {
   window.Find<fw::TextField>("SongTitle").SetText("Saved by the victim");
   window.Find<fw::TextField>("Publisher").SetText("Victim Records");
 
+  if (serve) {
+    window.Find<fw::PushButton>("SaveButton").Push();
+    if (answer.messages != 0) return 2;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    const int code = fw::RuntimeRun();
+    fw::RuntimeExit();
+    return code;
+  }
+
+  const long kill_at = dieInSave ? 0 : std::strtol(argv[3], nullptr, 10);
   long calls = 0;
-  fw::faults::SetHook([&calls, kill_at](fw::faults::Op) {
-    if (++calls == kill_at) ::raise(SIGKILL);
+  fw::faults::SetHook([&calls, kill_at, dieInSave](fw::faults::Op op) {
+    if (dieInSave ? op == fw::faults::Op::Rename : ++calls == kill_at) ::raise(SIGKILL);
     return 0;
   });
   window.Find<fw::PushButton>("SaveButton").Push();
