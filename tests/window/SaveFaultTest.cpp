@@ -1,14 +1,17 @@
-// Save never loses the opened file: whatever fails (an injected fault at any open, write, sync, rename or close, a
-// full or read-only disk, a temporary folder on another file system, a kill), the file is either untouched or
-// completely the new one, nothing is left beside it, and a failure is reported.
+// Save never loses the opened file: whatever fails (an injected fault at any open, write, sync, rename, link or
+// close, a full or read-only disk, a temporary folder on another file system or not usable at all, a kill), the
+// file is either untouched or completely the new one, nothing is left beside it, and a failure is reported.
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "WindowTestSupport.h"
 
@@ -36,14 +39,37 @@ spctest::SpcBuilder Original() {
       .Chunk(spctest::Xid6().String(0x13, "Old publisher").Long(0x31, 640000));
 }
 
+// Points TMPDIR at a place for as long as it lives, and drops the run's private temporary folder so that the next
+// Save makes it there anew.
+class TmpdirAt {
+ public:
+  explicit TmpdirAt(const std::string& place) {
+    if (const char* old = std::getenv("TMPDIR")) old_ = old;
+    fw::SetTemporaryFolderForTesting("");
+    std::filesystem::remove_all(fw::GetTemporaryFolderItem()->AbsolutePath());
+    ::setenv("TMPDIR", place.c_str(), 1);
+  }
+  ~TmpdirAt() {
+    if (old_)
+      ::setenv("TMPDIR", old_->c_str(), 1);
+    else
+      ::unsetenv("TMPDIR");
+  }
+  TmpdirAt(const TmpdirAt&) = delete;
+  TmpdirAt& operator=(const TmpdirAt&) = delete;
+
+ private:
+  std::optional<std::string> old_;
+};
+
 class SafeSaveTest : public WindowTest {
  protected:
-  // The opened file, as it was, in folder; the output goes to temporary.
+  // The opened file, as it was, in folder; the output goes to temporary ("": the run's own temporary folder).
   void Place(const std::string& folder, const std::string& temporary) {
     folder_ = folder;
-    temporary_ = temporary;
+    temporary_ = temporary.empty() ? Scratch("unused") : temporary;
     std::filesystem::create_directories(temporary_);
-    fw::SetTemporaryFolderForTesting(temporary_);
+    fw::SetTemporaryFolderForTesting(temporary.empty() ? "" : temporary_);
     path_ = folder_ + "/song.spc";
     original_ = Original().Bytes();
     Restore();
@@ -95,9 +121,11 @@ class SafeSaveTest : public WindowTest {
       EXPECT_EQ(Entries(std::filesystem::path(link_).parent_path()), std::vector<std::string>{"link.spc"});
     }
   }
-  // Fails the n-th call of each kind, for n = 1, 2, ... until the Save gets through.
-  void FailEachCallInTurn() {
-    for (Op op : {Op::Open, Op::Write, Op::Sync, Op::Rename, Op::Close}) {
+  // Fails the n-th call of each kind, for n = 1, 2, ... until a Save makes fewer than n calls of it. A Save may get
+  // through a fault (by writing beside the file when the temporary folder fails), or report it.
+  void FailEachCallInTurn(bool links) {
+    for (Op op : {Op::Open, Op::Write, Op::Sync, Op::Rename, Op::Close, Op::Link}) {
+      if (op == Op::Link && !links) continue;
       int n = 1;
       for (; n < 500; ++n) {
         SCOPED_TRACE("op " + std::to_string(static_cast<int>(op)) + ", call " + std::to_string(n));
@@ -109,7 +137,8 @@ class SafeSaveTest : public WindowTest {
         fw::faults::SetHook({});
         const bool failed = !D().messages.empty();
         ExpectOldOrNew(failed);
-        if (HasFatalFailure() || !failed) break;
+        if (HasFatalFailure() || calls < n) break;
+        if (!failed) continue;
         // Nothing the failed Save left behind stands in the way of the next one.
         D().messages.clear();
         Save();
@@ -126,14 +155,22 @@ class SafeSaveTest : public WindowTest {
 TEST_F(SafeSaveTest, AFaultAtAnyCallLeavesTheFileWholeOnOneFileSystem) {
   std::filesystem::create_directories(Scratch("files"));
   Use(Scratch("files"), Scratch("tmp"));
-  FailEachCallInTurn();
+  FailEachCallInTurn(false);
 }
 
 TEST_F(SafeSaveTest, AFaultAtAnyCallLeavesTheFileWholeAcrossFileSystems) {
   Tmpfs disk("4m");
   if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
   Use(disk.Path(), Scratch("tmp"));
-  FailEachCallInTurn();
+  FailEachCallInTurn(true);
+}
+
+// No temporary folder can be made: every Save writes beside the file.
+TEST_F(SafeSaveTest, AFaultAtAnyCallLeavesTheFileWholeWhenWritingBeside) {
+  std::filesystem::create_directories(Scratch("files"));
+  TmpdirAt missing(Scratch("missing"));
+  Use(Scratch("files"), "");
+  FailEachCallInTurn(true);
 }
 
 // The link lives in a folder of its own and names the file by its absolute path, on another file system where the
@@ -147,7 +184,7 @@ TEST_F(SafeSaveTest, AFaultAtAnyCallLeavesALinkedFileWhole) {
   link_ = Scratch("links") + "/link.spc";
   std::filesystem::create_symlink(folder + "/song.spc", link_);
   Use(folder, Scratch("tmp"));
-  FailEachCallInTurn();
+  FailEachCallInTurn(disk.Mounted());
 }
 
 TEST_F(SafeSaveTest, AFullDiskIsReportedInWords) {
