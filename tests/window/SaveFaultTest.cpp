@@ -187,6 +187,8 @@ TEST_F(SafeSaveTest, AFaultAtAnyCallLeavesALinkedFileWhole) {
   FailEachCallInTurn(disk.Mounted());
 }
 
+// With no room in the temporary folder the new file is written beside the opened file; with no room there either,
+// the message names the folder to make room in.
 TEST_F(SafeSaveTest, AFullDiskIsReportedInWords) {
   std::filesystem::create_directories(Scratch("files"));
   Use(Scratch("files"), Scratch("tmp"));
@@ -194,7 +196,8 @@ TEST_F(SafeSaveTest, AFullDiskIsReportedInWords) {
   fw::faults::SetHook([](Op op) { return op == Op::Write ? ENOSPC : 0; });
   Save();
   fw::faults::SetHook({});
-  EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: No space left on device."});
+  EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: there is no room left in the "
+                                                   "folder \"" + folder_ + "\"."});
   ExpectOldOrNew(true);
 }
 
@@ -202,22 +205,72 @@ TEST_F(SafeSaveTest, AReallyFullDiskLeavesTheFileWhole) {
   // Room for the opened file, not for a second copy of it.
   Tmpfs disk("100k");
   if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  const std::string noRoom = "The file \"song.spc\" was not saved: there is no room left in the folder \"" +
+                             disk.Path() + "\".";
   // The output on another file system: the copy beside the opened file does not fit.
   Place(disk.Path(), Scratch("tmp"));
   OpenAndEdit();
   Save();
-  ASSERT_EQ(D().messages.size(), 1u);
-  EXPECT_NE(D().messages[0].find("No space left on device"), std::string::npos) << D().messages[0];
+  EXPECT_EQ(D().messages, std::vector<std::string>{noRoom});
   ExpectOldOrNew(true);
 
-  // The output on the full disk itself.
+  // The output on the full disk itself, and then beside the file on it.
   temporary_ = disk.Path() + "/tmp";
   std::filesystem::create_directories(temporary_);
   fw::SetTemporaryFolderForTesting(temporary_);
   OpenAndEdit();
   Save();
-  ASSERT_EQ(D().messages.size(), 1u);
-  EXPECT_NE(D().messages[0].find("No space left on device"), std::string::npos) << D().messages[0];
+  EXPECT_EQ(D().messages, std::vector<std::string>{noRoom});
+  ExpectOldOrNew(true, {"song.spc", "tmp"});
+}
+
+// Whatever keeps the temporary folder from being made or written, the Save goes through beside the file.
+TEST_F(SafeSaveTest, ASaveGoesThroughWithoutAUsableTemporaryFolder) {
+  std::filesystem::create_directories(Scratch("files"));
+  Use(Scratch("files"), Scratch("tmp"));
+  Tmpfs readOnly("1m"), full("64k");
+  const bool readOnlyMade = readOnly.Mounted() && readOnly.MakeReadOnly();
+  const struct {
+    const char* what;
+    std::string tmpdir;
+    bool usable;  // the machine can make this case
+  } cases[] = {
+      {"missing", Scratch("missing"), true},
+      {"a plain file", Scratch("plain"), true},
+      {"read-only", readOnly.Path(), readOnlyMade},
+      {"full", full.Path(), full.Mounted()},
+  };
+  testing_support::WriteFile(Scratch("plain"), "not a folder");
+  if (full.Mounted()) testing_support::WriteFile(full.Path() + "/filler", std::string(64 * 1024, 'f'));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!c.usable) {
+      std::cout << "[   NOTE   ] no case of a " << c.what << " temporary folder: cannot mount a tmpfs here\n";
+      continue;
+    }
+    Restore();
+    TmpdirAt broken(c.tmpdir);
+    OpenAndEdit();
+    Save();
+    ExpectOldOrNew(false);
+    // At most the run's private folder was made there, and nothing was left in it.
+    if (std::filesystem::is_directory(c.tmpdir))
+      for (const auto& entry : std::filesystem::directory_iterator(c.tmpdir))
+        if (entry.path().filename() != "filler") EXPECT_TRUE(std::filesystem::is_empty(entry.path())) << entry.path();
+  }
+  EXPECT_EQ(ReadFile(Scratch("plain")), "not a folder");
+}
+
+// Neither the temporary folder nor the file's own folder can be written: the message names the file's folder.
+TEST_F(SafeSaveTest, AReadOnlyDiskForBothPlacesNamesTheFolder) {
+  Tmpfs disk("4m");
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  Use(disk.Path(), disk.Path() + "/tmp");
+  OpenAndEdit();
+  if (!disk.MakeReadOnly()) GTEST_SKIP() << "cannot remount the tmpfs read-only";
+  Save();
+  EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: the folder \"" + disk.Path() +
+                                                   "\" is on a disk that can only be read."});
   ExpectOldOrNew(true, {"song.spc", "tmp"});
 }
 
@@ -239,8 +292,8 @@ TEST_F(SafeSaveTest, AReadOnlyDiskLeavesTheFileWhole) {
   OpenAndEdit();
   if (!disk.MakeReadOnly()) GTEST_SKIP() << "cannot remount the tmpfs read-only";
   Save();
-  ASSERT_EQ(D().messages.size(), 1u);
-  EXPECT_NE(D().messages[0].find("Read-only file system"), std::string::npos) << D().messages[0];
+  EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: the folder \"" + disk.Path() +
+                                                   "\" is on a disk that can only be read."});
   ExpectOldOrNew(true);
 }
 
