@@ -10,8 +10,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <optional>
+#include <tuple>
 
 #include "WindowTestSupport.h"
 
@@ -333,6 +335,83 @@ TEST_F(SafeSaveTest, AFileInTheTemporaryFolderIsNotLost) {
   EXPECT_EQ(D().messages[0].rfind("The file \"song.spc\" was not saved: ", 0), 0u) << D().messages[0];
   EXPECT_EQ(ReadFile(path_), original_);
   EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
+}
+
+// Another program changes the file after Save has copied from it and before the rename: the last look at it, right
+// before the rename, finds that out, wherever the new file was written.
+TEST_F(SafeSaveTest, AFileChangedWhileSavingIsNotOverwritten) {
+  Tmpfs disk("4m");
+  std::filesystem::create_directories(Scratch("files"));
+  const std::string other = spctest::SpcBuilder().Registers("OTHERREGS").Ram(9).Bytes();
+  for (const std::string place : {"temporary folder", "other file system", "beside"}) {
+    SCOPED_TRACE(place);
+    if (place == "other file system" && !disk.Mounted()) continue;
+    std::optional<TmpdirAt> broken;
+    if (place == "beside") broken.emplace(Scratch("missing"));
+    Place(place == "other file system" ? disk.Path() : Scratch("files"), place == "beside" ? "" : Scratch("tmp"));
+    OpenAndEdit();
+    // The output's sync comes after every byte was copied from the opened file.
+    bool changed = false;
+    fw::faults::SetHook([&](Op op) {
+      if (op == Op::Sync && !changed) {
+        changed = true;
+        testing_support::WriteFile(path_ + ".new", other);
+        std::filesystem::rename(path_ + ".new", path_);
+      }
+      return 0;
+    });
+    Save();
+    fw::faults::SetHook({});
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: another program changed it "
+                                                     "after it was opened. Open it again to edit it."});
+    EXPECT_EQ(ReadFile(path_), other);
+    EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
+    EXPECT_TRUE(std::filesystem::is_empty(temporary_));
+    EXPECT_EQ(Field("SongTitle").Text(), "New title");
+  }
+}
+
+// The replaced file's extended attributes (a user's own, an access ACL) go over to the new file, wherever it was
+// written; other hard links to the file keep the old bytes, since a Save replaces the file.
+TEST_F(SafeSaveTest, SavingKeepsTheExtendedAttributes) {
+  // An access ACL in the kernel's form: user rw, user 4242 r, group r, mask r, others nothing.
+  std::string acl = {2, 0, 0, 0};
+  for (const auto& [tag, perm, id] : std::vector<std::tuple<int, int, unsigned>>{
+           {0x01, 6, ~0u}, {0x02, 4, 4242}, {0x04, 4, ~0u}, {0x10, 4, ~0u}, {0x20, 0, ~0u}}) {
+    acl += std::string{char(tag), 0, char(perm), 0, char(id), char(id >> 8), char(id >> 16), char(id >> 24)};
+  }
+  const std::vector<std::pair<std::string, std::string>> attributes = {{"user.quenlet.note", "kept"},
+                                                                      {"system.posix_acl_access", acl}};
+  Tmpfs disk("4m");
+  std::filesystem::create_directories(Scratch("files"));
+  for (const std::string place : {"temporary folder", "other file system", "beside"}) {
+    SCOPED_TRACE(place);
+    if (place == "other file system" && !disk.Mounted()) continue;
+    std::optional<TmpdirAt> broken;
+    if (place == "beside") broken.emplace(Scratch("missing"));
+    Place(place == "other file system" ? disk.Path() : Scratch("files"), place == "beside" ? "" : Scratch("tmp"));
+    std::filesystem::remove(folder_ + "/hard.spc");
+    std::filesystem::create_hard_link(path_, folder_ + "/hard.spc");
+    std::vector<std::pair<std::string, std::string>> set;
+    for (const auto& [name, value] : attributes) {
+      if (::setxattr(path_.c_str(), name.c_str(), value.data(), value.size(), 0) == 0)
+        set.emplace_back(name, value);
+      else
+        std::cout << "[   NOTE   ] the " << place << " case cannot hold " << name << ": " << std::strerror(errno) << "\n";
+    }
+    OpenAndEdit();
+    Save();
+    EXPECT_TRUE(D().messages.empty());
+    EXPECT_NE(ReadFile(path_), original_);
+    EXPECT_EQ(ReadFile(folder_ + "/hard.spc"), original_);
+    for (const auto& [name, value] : set) {
+      std::string got(256, '\0');
+      const ssize_t n = ::getxattr(path_.c_str(), name.c_str(), got.data(), got.size());
+      EXPECT_EQ(n < 0 ? std::string("(none)") : got.substr(0, static_cast<size_t>(n)), value) << name;
+    }
+    std::filesystem::remove(folder_ + "/hard.spc");
+  }
 }
 
 // Runs the victim program; returns the signal that ended it, or -(exit code).
