@@ -429,8 +429,11 @@ int RunVictim(const std::string& file, const std::string& temporary, long k) {
   return -WEXITSTATUS(status);
 }
 
-void KillAtEveryStep(const std::string& folder, const std::string& temporary) {
-  std::filesystem::create_directories(temporary);
+// Kills the victim right before each call of the file layer in turn. The file is always the old or the new one.
+// The copy written beside it has no name until it replaces the file, so a kill leaves nothing beside it, except
+// at the one step between naming that copy and the rename (named: how many such steps the way of saving has).
+void KillAtEveryStep(const std::string& folder, const std::string& temporary, int named) {
+  if (!temporary.empty()) std::filesystem::create_directories(temporary);
   const std::string path = folder + "/song.spc";
   const std::string original = Original().Bytes();
   testing_support::WriteFile(path, original);
@@ -439,22 +442,32 @@ void KillAtEveryStep(const std::string& folder, const std::string& temporary) {
   ASSERT_NE(saved, original);
 
   long k = 1;
+  int leftBeside = 0;
   for (; k < 500; ++k) {
     SCOPED_TRACE("killed at call " + std::to_string(k));
     testing_support::WriteFile(path, original);
     const int outcome = RunVictim(path, temporary, k);
     const std::string now = ReadFile(path);
     EXPECT_TRUE(now == original || now == saved) << "the file holds " << now.size() << " bytes of neither";
+    std::vector<std::string> beside;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      if (entry.path().filename() != "song.spc" && entry.path() != temporary) beside.push_back(entry.path());
+    if (!beside.empty()) {
+      ++leftBeside;
+      EXPECT_EQ(beside.size(), 1u);
+      EXPECT_EQ(std::filesystem::path(beside[0]).filename().string().rfind(".song.spc.", 0), 0u) << beside[0];
+      // A killed run cannot tidy up after itself.
+      for (const auto& entry : beside) std::filesystem::remove(entry);
+    }
     if (outcome != SIGKILL) {
       EXPECT_EQ(outcome, 0);
       EXPECT_EQ(now, saved);
       break;
     }
-    // A killed run cannot tidy up after itself.
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-      if (entry.path().filename() != "song.spc" && entry.path() != temporary) std::filesystem::remove(entry.path());
-    for (const auto& entry : std::filesystem::directory_iterator(temporary)) std::filesystem::remove(entry.path());
+    if (!temporary.empty())
+      for (const auto& entry : std::filesystem::directory_iterator(temporary)) std::filesystem::remove(entry.path());
   }
+  EXPECT_EQ(leftBeside, named);
   EXPECT_GT(k, 3);
   EXPECT_LT(k, 500);
 }
@@ -462,11 +475,26 @@ void KillAtEveryStep(const std::string& folder, const std::string& temporary) {
 TEST(KilledSaveTest, AProgramKilledAtAnyStepLeavesTheOldOrTheNewFile) {
   const std::string scratch = testing_support::ScratchFolder();
   std::filesystem::create_directories(scratch + "/files");
-  KillAtEveryStep(scratch + "/files", scratch + "/tmp");
   {
+    SCOPED_TRACE("through the temporary folder");
+    KillAtEveryStep(scratch + "/files", scratch + "/tmp", 0);
+  }
+  {
+    SCOPED_TRACE("beside the file");
+    const char* old = std::getenv("TMPDIR");
+    const std::string kept = old ? old : "";
+    ::setenv("TMPDIR", (scratch + "/missing").c_str(), 1);
+    KillAtEveryStep(scratch + "/files", "", 1);
+    if (old)
+      ::setenv("TMPDIR", kept.c_str(), 1);
+    else
+      ::unsetenv("TMPDIR");
+  }
+  {
+    SCOPED_TRACE("across file systems");
     Tmpfs disk("4m");
     if (disk.Mounted())
-      KillAtEveryStep(disk.Path(), scratch + "/tmp");
+      KillAtEveryStep(disk.Path(), scratch + "/tmp", 1);
     else
       std::cout << "[   NOTE   ] no kills across file systems: " << disk.Why() << "\n";
   }
