@@ -398,7 +398,8 @@ TEST_F(SafeSaveTest, SavingKeepsTheExtendedAttributes) {
       if (::setxattr(path_.c_str(), name.c_str(), value.data(), value.size(), 0) == 0)
         set.emplace_back(name, value);
       else
-        std::cout << "[   NOTE   ] the " << place << " case cannot hold " << name << ": " << std::strerror(errno) << "\n";
+        std::cout << "[   NOTE   ] the " << place << " case cannot hold " << name << ": " << std::strerror(errno)
+                  << "\n";
     }
     OpenAndEdit();
     Save();
