@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,13 @@ namespace fw {
 class BinaryStream;
 class FolderItem;
 }  // namespace fw
+
+// Raised by a Save when the file it would copy from and replace is no longer the file that Open read: another
+// program changed it.
+class OpenedFileChanged : public std::runtime_error {
+ public:
+  OpenedFileChanged() : std::runtime_error("another program changed the file after it was opened") {}
+};
 
 class SPCFormat {
  public:
@@ -46,6 +54,10 @@ class SPCFormat {
   // Writing (Save).
   void WriteStandardData();
   void CopyOver(int32_t offset, int32_t count);
+  // Raises OpenedFileChanged unless the file at target (about to be replaced) is still the file that Open read:
+  // the same file once links are resolved, passing the header check, with the bytes a Save copies unchanged.
+  // An IOException when it cannot be read (deleted, say). Nothing to check before an Open has read a file.
+  void CheckOpenedFile(const std::string& target);
   bool NeedsExtendedData();
   void WriteExtendedData();
 
@@ -60,4 +72,12 @@ class SPCFormat {
   bool ExtendedChannelDisables = false;
   std::shared_ptr<fw::FolderItem> FileOut;
   std::shared_ptr<fw::BinaryStream> SPCOut;
+
+  // What Open read of SPCFile, for a Save to compare with: its first 0x10200 bytes as SPCStream read them (zeros
+  // past its end), and the file it named with every link resolved. Empty until an Open has read a file.
+  std::string OpenedBytes;
+  std::string OpenedTarget;
+  // Set while a Save writes its output beside the opened file because the temporary folder could not be used:
+  // WriteStandardData then makes FileOut an unnamed file in the folder of the file that SPCFile names.
+  bool OutputBeside = false;
 };

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "BinaryStream.h"
 #include "FolderItem.h"
@@ -13,7 +14,9 @@ using spcformat::Require;
 namespace {
 
 constexpr int32_t kSignatureMarkers = 0x1E1A1A1A;  // 26, 26, 26, 30 little-endian
+constexpr int32_t kRegistersStart = 0x25;
 constexpr int32_t kRegisterBytes = 9;
+constexpr int32_t kImageStart = 0x100;
 constexpr int32_t kImageBytes = 0x10100;
 constexpr uint64_t kChunkSize = 0x10204;
 constexpr uint32_t kItemsStart = 0x10208;
@@ -42,6 +45,23 @@ void WriteStringItem(fw::BinaryStream& out, int32_t id, const std::string& text)
   }
 }
 
+// The header check on a stream of the file: the signature text and the two 26 bytes after it.
+bool PassesHeaderCheck(fw::BinaryStream& in) {
+  in.SetPosition(0);
+  const std::string signature = in.Read(29);
+  in.Read(4);
+  const int marker1 = in.ReadByte();
+  const int marker2 = in.ReadByte();
+  return signature == "SNES-SPC700 Sound File Data v" && marker1 == 26 && marker2 == 26;
+}
+
+// Whether bytes read at offset are what Open read there.
+bool SameAsOpened(const std::string& opened, uint64_t offset, const std::string& bytes) {
+  if (offset >= opened.size()) return true;
+  const size_t length = std::min<size_t>(bytes.size(), opened.size() - offset);
+  return opened.compare(offset, length, bytes, 0, length) == 0;
+}
+
 void WriteValueItem(fw::BinaryStream& out, int32_t id, const std::string& text) {
   out.WriteByte(id);
   out.WriteByte(0);
@@ -52,8 +72,13 @@ void WriteValueItem(fw::BinaryStream& out, int32_t id, const std::string& text) 
 
 void SPCFormat::WriteStandardData() {
   auto& opened = Require(SPCFile, "SPCFile");
-  auto temporary = fw::GetTemporaryFolderItem();
-  FileOut = fw::GetFolderItem(Require(temporary, "The temporary folder").AbsolutePath() + opened.Name(), 0);
+  if (OutputBeside) {
+    // Beside the file that is to be replaced (the one a link names), so the rename stays on its file system.
+    FileOut = fw::FolderItem::UnnamedBeside(OpenedTarget.empty() ? opened.AbsolutePath() : OpenedTarget);
+  } else {
+    auto temporary = fw::GetTemporaryFolderItem();
+    FileOut = fw::GetFolderItem(Require(temporary, "The temporary folder").AbsolutePath() + opened.Name(), 0);
+  }
   auto& fileOut = Require(FileOut, "FileOut");
   if (fileOut.Exists()) fileOut.Delete();
   SPCOut = fw::BinaryStream::Create(fileOut, false);
@@ -93,15 +118,37 @@ void SPCFormat::WriteStandardData() {
 }
 
 void SPCFormat::CopyOver(int32_t offset, int32_t count) {
-  SPCStream = fw::BinaryStream::Open(Require(SPCFile, "SPCFile"), false);
+  auto& opened = Require(SPCFile, "SPCFile");
+  SPCStream = fw::BinaryStream::Open(opened, false);
+  // Only the file that Open read may be copied from: another program may have put something else at its path.
+  // The bytes compared are the very bytes copied, read through this one stream.
+  const bool check = !OpenedBytes.empty();
+  if (check && (!PassesHeaderCheck(*SPCStream) || opened.ResolvedPath() != OpenedTarget)) throw OpenedFileChanged();
   SPCStream->SetPosition(static_cast<uint64_t>(std::max(offset, 0)));
   for (int32_t left = count; left > 0;) {
     const int32_t step = std::min(left, kCopyBuffer);
+    const uint64_t at = SPCStream->Position();
     const std::string bytes = SPCStream->Read(step);
+    if (check && !SameAsOpened(OpenedBytes, at, bytes)) throw OpenedFileChanged();
     Require(SPCOut, "SPCOut").Write(bytes);
     left -= step;
   }
   SPCStream->Close();
+}
+
+void SPCFormat::CheckOpenedFile(const std::string& target) {
+  if (OpenedBytes.empty()) return;
+  auto item = Require(fw::GetFolderItem(target, 0), "The file");
+  auto in = fw::BinaryStream::Open(item, false);
+  bool same = item.ResolvedPath() == OpenedTarget && Require(SPCFile, "SPCFile").ResolvedPath() == OpenedTarget &&
+              PassesHeaderCheck(*in);
+  for (const auto& [offset, count] : {std::pair{kRegistersStart, kRegisterBytes}, {kImageStart, kImageBytes}}) {
+    if (!same) break;
+    in->SetPosition(static_cast<uint64_t>(offset));
+    same = SameAsOpened(OpenedBytes, static_cast<uint64_t>(offset), in->Read(count));
+  }
+  in->Close();
+  if (!same) throw OpenedFileChanged();
 }
 
 bool SPCFormat::NeedsExtendedData() {

@@ -23,7 +23,7 @@ constexpr size_t kWriteChunk = 1024 * 1024;
 constexpr int kFileExists = 104;
 
 [[noreturn]] void Fail(const std::string& verb, const std::string& path, int error) {
-  throw IOException(error, sys::Describe(verb, path, error));
+  throw IOException(error, sys::Describe(verb, path, error), path);
 }
 }  // namespace
 
@@ -49,12 +49,14 @@ std::shared_ptr<BinaryStream> BinaryStream::Open(const FolderItem& file, bool wr
 
 std::shared_ptr<BinaryStream> BinaryStream::Create(const FolderItem& file, bool overwrite) {
   const std::string path = file.AbsolutePath();
+  if (file.Unnamed()) return std::shared_ptr<BinaryStream>(new BinaryStream(file.CreateUnnamed(), true, path, 0));
   // O_NOFOLLOW and O_EXCL: never write through a link someone planted at the path.
   const int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (overwrite ? O_TRUNC : O_EXCL);
   const int fd = sys::Open(path.c_str(), flags, 0666);
   if (fd < 0) {
     if (errno == EEXIST) {
-      throw IOException(kFileExists, "Could not create \"" + file.Name() + "\": a file of that name is already there.");
+      throw IOException(kFileExists, "Could not create \"" + file.Name() + "\": a file of that name is already there.",
+                        path);
     }
     Fail("create", path, errno);
   }

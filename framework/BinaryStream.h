@@ -15,7 +15,8 @@ class BinaryStream {
   // Opens an existing file: read-only when writeable is false. Raises IOException when it cannot be opened.
   static std::shared_ptr<BinaryStream> Open(const FolderItem& file, bool writeable = false);
   // Creates a new, empty file open for writing. With overwrite false an existing file raises IOException with the
-  // error number 104; the file is created exclusively and never through a symbolic link.
+  // error number 104; the file is created exclusively and never through a symbolic link. An unnamed item
+  // (FolderItem::UnnamedBeside) is made here, in its folder, and the stream writes to it.
   static std::shared_ptr<BinaryStream> Create(const FolderItem& file, bool overwrite = false);
 
   BinaryStream(const BinaryStream&) = delete;

@@ -1,4 +1,4 @@
-// The file layer's fault seam. Every open, write, sync, rename and close that the file layer makes asks the hook
+// The file layer's fault seam. Every open, write, sync, rename, link and close that the file layer makes asks the hook
 // first; tests use it to make the n-th call fail with a chosen error, or to end the process at that point.
 #pragma once
 
@@ -6,7 +6,7 @@
 
 namespace fw::faults {
 
-enum class Op { Open, Write, Sync, Rename, Close };
+enum class Op { Open, Write, Sync, Rename, Close, Link };
 
 // Returns 0 to let the call run, or an errno value to make it fail with that error without running it.
 using Hook = std::function<int(Op)>;

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,9 +33,14 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-[[noreturn]] void Fail(const std::string& verb, const std::string& path, int error) {
-  throw IOException(error, sys::Describe(verb, path, error));
+[[noreturn]] void Fail(const std::string& verb, const std::string& path, int error, std::string place = {}) {
+  throw IOException(error, sys::Describe(verb, path, error), place.empty() ? path : std::move(place));
 }
+
+std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// Failures of writing beside a file are its folder's: the place that has no room, or cannot be written.
+std::string FolderPlace(const std::string& folder) { return folder == "/" ? folder : folder + "/"; }
 
 // Makes the folder's entry for a file that was just renamed into it reach the disk. A failure here leaves the file
 // in place and complete, so it is not reported.
@@ -45,63 +51,128 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
-// A new file beside the target, created exclusively under a name nobody can predict.
-int CreateSibling(const std::string& target, std::string& siblingPath) {
+// A hidden name beside a file of that name that nobody can predict.
+std::string HiddenName(const std::string& folder, const std::string& name) {
   static std::mt19937_64 random{std::random_device{}()};
-  const std::string folder = FolderOf(target);
-  const std::string name = target.substr(target.rfind('/') + 1);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[17];
-    snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
-    siblingPath = (folder == "/" ? "" : folder) + "/." + name + "." + suffix;
-    const int fd = sys::Open(siblingPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  errno = EEXIST;
-  return -1;
+  char suffix[17];
+  snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+  return (folder == "/" ? "" : folder) + "/." + name + "." + suffix;
 }
 
-// Copies source into a new sibling of target with target's permission bits, synced to disk; returns its path.
-std::string CopyBeside(const std::string& source, const std::string& target, const struct stat* targetStat) {
-  const int in = sys::Open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) Fail("read", source, errno);
-  std::string sibling;
-  const int out = CreateSibling(target, sibling);
-  if (out < 0) {
-    const int error = errno;
-    ::close(in);
-    Fail("write beside", target, error);
+// Gives the new file open on fd what the replaced file had: its owner where allowed, its extended attributes (ACLs
+// are among them) where the file system takes them, and its permission bits. None of it is worth failing a Save
+// over, so refusals are not reported.
+void CarryOver(int fd, const std::string& target, const struct stat& targetStat) {
+  // The owner first: a change of owner may clear the set-id bits that the mode then puts back.
+  if (::fchown(fd, targetStat.st_uid, targetStat.st_gid) != 0) {
+    // Only the owner's own files can be given away; the bits are what matters.
   }
-  int error = 0;
-  std::vector<unsigned char> buffer(256 * 1024);
-  off_t offset = 0;
-  while (error == 0) {
-    const ssize_t n = ::read(in, buffer.data(), buffer.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
+  std::vector<char> names;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const ssize_t size = ::listxattr(target.c_str(), nullptr, 0);
+    if (size <= 0) break;
+    names.resize(static_cast<size_t>(size));
+    const ssize_t got = ::listxattr(target.c_str(), names.data(), names.size());
+    if (got >= 0) {
+      names.resize(static_cast<size_t>(got));
       break;
     }
-    if (n == 0) break;
-    if (sys::PwriteAll(out, buffer.data(), static_cast<size_t>(n), offset) < 0) error = errno;
-    offset += n;
+    names.clear();
+    if (errno != ERANGE) break;  // ERANGE: the list grew meanwhile
   }
-  ::close(in);
-  if (error == 0 && targetStat) {
-    // The owner first: a change of owner may clear the set-id bits that the mode then puts back.
-    if (::fchown(out, targetStat->st_uid, targetStat->st_gid) != 0) {
-      // Only the owner's own files can be given away; the bits are what matters.
+  std::vector<char> value;
+  for (size_t at = 0; at < names.size();) {
+    const char* name = names.data() + at;
+    at += std::strlen(name) + 1;
+    const ssize_t size = ::getxattr(target.c_str(), name, nullptr, 0);
+    if (size < 0) continue;
+    value.resize(static_cast<size_t>(size));
+    const ssize_t got = ::getxattr(target.c_str(), name, value.data(), value.size());
+    if (got < 0) continue;
+    if (::fsetxattr(fd, name, value.data(), static_cast<size_t>(got), 0) != 0) {
+      // A file system without extended attributes, or one this user may not set (security labels).
     }
-    ::fchmod(out, targetStat->st_mode & 07777);
   }
-  if (error == 0 && sys::Fsync(out) != 0) error = errno;
-  if (sys::Close(out) != 0 && error == 0) error = errno;
-  if (error != 0) {
-    ::unlink(sibling.c_str());
-    Fail("write beside", target, error);
-  }
-  return sibling;
+  ::fchmod(fd, targetStat.st_mode & 07777);
 }
+
+}  // namespace
+
+// A file being written in a folder, with no name there until it replaces a file: a file made with O_TMPFILE gets a
+// hidden name only right before the rename; where the file system refuses O_TMPFILE it is a hidden file from the
+// start. Whatever did not reach its place goes with this object.
+struct FolderItem::BesideFile {
+  std::string folder;  // no trailing "/" (except the root)
+  std::string name;    // of the file beside which it was made, for the hidden names
+  int fd = -1;
+  std::string named;  // its hidden path while it has one
+
+  BesideFile(std::string folderPath, std::string siblingName)
+      : folder(std::move(folderPath)), name(std::move(siblingName)) {}
+  ~BesideFile() { Drop(); }
+  BesideFile(const BesideFile&) = delete;
+  BesideFile& operator=(const BesideFile&) = delete;
+
+  void Drop() {
+    if (!named.empty()) ::unlink(named.c_str());
+    named.clear();
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+
+  // Raises IOException, placed at the folder, when the file cannot be made.
+  void Create(const std::string& target) {
+    fd = sys::Open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    // Kernels and file systems without O_TMPFILE say so in one of these ways.
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+      for (int attempt = 0; attempt < 100; ++attempt) {
+        named = HiddenName(folder, name);
+        fd = sys::Open(named.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) break;
+      }
+      if (fd < 0) named.clear();
+    }
+    if (fd < 0) Fail("write beside", target, errno, FolderPlace(folder));
+  }
+
+  // Runs the check, names the file (when it has no name yet) and renames it over target, in the one step that
+  // leaves it nameless for the shortest time. On failure the file is dropped and target stays as it was.
+  void Replace(const std::string& target, const ReplaceCheck& check) {
+    try {
+      if (check) check(target);
+    } catch (...) {
+      Drop();
+      throw;
+    }
+    if (named.empty()) {
+      for (int attempt = 0; attempt < 100 && named.empty(); ++attempt) {
+        const std::string hidden = HiddenName(folder, name);
+        if (sys::LinkDescriptor(fd, hidden.c_str()) == 0) {
+          named = hidden;
+        } else if (errno != EEXIST) {
+          break;
+        }
+      }
+      if (named.empty()) {
+        const int error = errno;
+        Drop();
+        Fail("write beside", target, error, FolderPlace(folder));
+      }
+    }
+    if (sys::Rename(named.c_str(), target.c_str()) != 0) {
+      const int error = errno;
+      Drop();
+      Fail("replace", target, error, FolderPlace(FolderOf(target)));
+    }
+    named.clear();
+    // Its data reached the disk before it was named; a close cannot lose it now.
+    ::close(fd);
+    fd = -1;
+    SyncFolder(FolderOf(target));
+  }
+};
+
+namespace {
 
 // The run's private folder, and a descriptor of it that holds an exclusive lock for as long as the folder is in use:
 // the lock is how a later run tells a folder of a live run from one whose run was killed.
@@ -234,11 +305,13 @@ std::string FolderItem::AbsolutePath() const {
 }
 
 std::string FolderItem::Name() const {
+  if (beside_) return "";
   if (path_ == "/") return "/";
   return path_.substr(path_.rfind('/') + 1);
 }
 
 bool FolderItem::Exists() const {
+  if (beside_) return beside_->fd >= 0;
   struct stat st {};
   return ::lstat(path_.c_str(), &st) == 0;
 }
@@ -249,10 +322,11 @@ bool FolderItem::Directory() const {
 }
 
 void FolderItem::Delete() const {
+  if (beside_) return beside_->Drop();
   if (::unlink(path_.c_str()) != 0 && errno == EISDIR) ::rmdir(path_.c_str());
 }
 
-void FolderItem::MoveFileTo(const FolderItem& destination) const {
+void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& check) const {
   std::string target = destination.path_;
   struct stat linkStat {};
   if (::lstat(target.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode)) {
@@ -264,26 +338,85 @@ void FolderItem::MoveFileTo(const FolderItem& destination) const {
   struct stat targetStat {};
   const bool replacing = ::stat(target.c_str(), &targetStat) == 0;
   if (replacing && S_ISDIR(targetStat.st_mode)) Fail("replace", target, EISDIR);
-  if (replacing) {
-    if (::chown(path_.c_str(), targetStat.st_uid, targetStat.st_gid) != 0) {
-      // As in CopyBeside: keeping the owner is best effort.
-    }
-    ::chmod(path_.c_str(), targetStat.st_mode & 07777);
+
+  if (beside_) {
+    // Written beside already: it only needs its place.
+    if (beside_->fd < 0) Fail("replace", target, ENOENT, FolderPlace(beside_->folder));
+    if (replacing) CarryOver(beside_->fd, target, targetStat);
+    beside_->Replace(target, check);
+    return;
   }
+
+  if (replacing) {
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+      CarryOver(fd, target, targetStat);
+      ::close(fd);
+    }
+  }
+  if (check) check(target);
   if (sys::Rename(path_.c_str(), target.c_str()) == 0) {
     SyncFolder(FolderOf(target));
     return;
   }
-  if (errno != EXDEV) Fail("replace", target, errno);
+  if (errno != EXDEV) Fail("replace", target, errno, FolderPlace(FolderOf(target)));
+
   // Another file system: a complete copy beside the target, then the same atomic rename.
-  const std::string sibling = CopyBeside(path_, target, replacing ? &targetStat : nullptr);
-  if (sys::Rename(sibling.c_str(), target.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(sibling.c_str());
-    Fail("replace", target, error);
+  const int in = sys::Open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) Fail("read", path_, errno);
+  BesideFile out(FolderOf(target), BaseName(target));
+  int error = 0;
+  try {
+    out.Create(target);
+  } catch (...) {
+    ::close(in);
+    throw;
   }
-  SyncFolder(FolderOf(target));
+  std::vector<unsigned char> buffer(256 * 1024);
+  off_t offset = 0;
+  while (error == 0) {
+    const ssize_t n = ::read(in, buffer.data(), buffer.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      break;
+    }
+    if (n == 0) break;
+    if (sys::PwriteAll(out.fd, buffer.data(), static_cast<size_t>(n), offset) < 0) error = errno;
+    offset += n;
+  }
+  ::close(in);
+  if (error == 0 && replacing) CarryOver(out.fd, target, targetStat);
+  if (error == 0 && sys::Fsync(out.fd) != 0) error = errno;
+  if (error != 0) Fail("write beside", target, error, FolderPlace(out.folder));
+  out.Replace(target, check);
   ::unlink(path_.c_str());
+}
+
+std::string FolderItem::ResolvedPath() const {
+  char resolved[PATH_MAX];
+  return ::realpath(path_.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
+std::shared_ptr<FolderItem> FolderItem::UnnamedBeside(const std::string& siblingPath) {
+  const std::string sibling = StripSlashes(siblingPath);
+  auto item = std::make_shared<FolderItem>(FolderOf(sibling));
+  item->beside_ = std::make_shared<BesideFile>(FolderOf(sibling), BaseName(sibling));
+  return item;
+}
+
+int FolderItem::CreateUnnamed() const {
+  if (beside_->fd >= 0) {
+    throw IOException(104, "Could not create a new file in \"" + Name() + "\": one is already there.", AbsolutePath());
+  }
+  beside_->Create(path_ + "/");
+  const int copy = ::fcntl(beside_->fd, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) {
+    const int error = errno;
+    beside_->Drop();
+    Fail("write in", path_, error, FolderPlace(path_));
+  }
+  return copy;
 }
 
 std::shared_ptr<FolderItem> FolderItem::Child(const std::string& name) const {

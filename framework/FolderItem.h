@@ -1,11 +1,13 @@
 // File references.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace fw {
 
+class BinaryStream;
 class Picture;
 
 class FolderItem {
@@ -22,11 +24,30 @@ class FolderItem {
   // Removes the file (or empty folder). Raises nothing; a failure leaves it in place.
   void Delete() const;
 
-  // Puts this file in destination's place in one atomic step: a rename over it, from a sibling file in the
-  // destination's folder when this file lives on another file system. The destination is never removed before its
-  // replacement is complete; it keeps its permission bits, and a symbolic link keeps pointing at the replaced file.
-  // Raises IOException on failure, leaving the destination as it was and no stray file beside it.
-  void MoveFileTo(const FolderItem& destination) const;
+  // Runs right before the rename that replaces a file, given the path about to be replaced (the file a link names);
+  // whatever it raises stops the replacement.
+  using ReplaceCheck = std::function<void(const std::string& target)>;
+
+  // Puts this file in destination's place in one atomic step: a rename over it, from a copy in the destination's
+  // folder when this file lives on another file system (that copy has no name there until the rename, where the
+  // file system allows). The destination is never removed before its replacement is complete; the new file takes
+  // its owner where allowed, its permission bits and its extended attributes (ACLs among them) where the file
+  // system takes them, and a symbolic link keeps pointing at the replaced file. Other hard links to the replaced
+  // file keep its old content. A check, when given, runs after any copy and right before the rename.
+  // Raises IOException on failure (or what the check raised), leaving the destination as it was and no stray file
+  // beside it.
+  void MoveFileTo(const FolderItem& destination, const ReplaceCheck& check = {}) const;
+
+  // The absolute path with every symbolic link resolved; "" when the file cannot be reached.
+  std::string ResolvedPath() const;
+
+  // A new file in the folder of the file at siblingPath that has no name there until MoveFileTo puts it in a
+  // file's place: made with O_TMPFILE, or, where the file system refuses that, as a hidden file of an unguessable
+  // name created exclusively. BinaryStream::Create makes it (once) and writes to it; Delete, or the last copy of
+  // the item going away, drops a file that was not put in place. Its AbsolutePath is its folder's (ending with
+  // "/"), so failures on it name the folder; its Name is "".
+  static std::shared_ptr<FolderItem> UnnamedBeside(const std::string& siblingPath);
+  bool Unnamed() const { return beside_ != nullptr; }
 
   // The item of that name in this folder, whether or not it exists; nullptr for a name that is not a plain
   // file name ("", ".", "..", or one holding "/").
@@ -38,7 +59,13 @@ class FolderItem {
   std::shared_ptr<Picture> OpenAsPicture() const;
 
  private:
+  friend class BinaryStream;
+  struct BesideFile;
+  // Makes the unnamed file; returns a descriptor of the caller's own on it.
+  int CreateUnnamed() const;
+
   std::string path_;
+  std::shared_ptr<BesideFile> beside_;
 };
 
 // A file item for an absolute path (mode 0), whether or not the file exists; nullptr for a path that is not

@@ -77,6 +77,13 @@ int Close(int fd) {
   return ::close(fd);
 }
 
+int LinkDescriptor(int fd, const char* to) {
+  if (Injected(faults::Op::Link)) return -1;
+  // Through /proc rather than AT_EMPTY_PATH, which asks for a privilege that a user's program does not have.
+  const std::string from = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+}
+
 std::string Describe(const std::string& verb, const std::string& path, int error) {
   return "Could not " + verb + " \"" + BaseName(path) + "\": " + std::strerror(error) + ".";
 }

@@ -13,6 +13,8 @@ ssize_t PwriteAll(int fd, const void* data, size_t count, off_t offset);
 int Fsync(int fd);
 int Rename(const char* from, const char* to);
 int Close(int fd);
+// Gives the file open on fd a name (a file made with O_TMPFILE has none); -1 with errno set on failure.
+int LinkDescriptor(int fd, const char* to);
 
 // "Could not <verb> "<name>": <reason>." for an errno value.
 std::string Describe(const std::string& verb, const std::string& path, int error);

@@ -1,4 +1,5 @@
 // Open, Revert, Save and Quit.
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -34,6 +35,32 @@ int ErrorNumberOf(const std::exception& failure) {
   return io ? io->ErrorNumber() : 0;
 }
 
+// A failure to write in the folder of the opened file, in words that name the folder, for the causes a user can
+// do something about; "" for any other failure.
+std::string FolderReason(const std::exception& failure) {
+  auto* io = dynamic_cast<const fw::IOException*>(&failure);
+  if (!io || io->Place().size() < 2 || io->Place().back() != '/') return "";
+  const std::string folder = "\"" + io->Place().substr(0, io->Place().size() - 1) + "\"";
+  switch (io->ErrorNumber()) {
+    case ENOSPC:
+    case EDQUOT:
+      return "there is no room left in the folder " + folder + ".";
+    case EROFS:
+      return "the folder " + folder + " is on a disk that can only be read.";
+    case EACCES:
+    case EPERM:
+      return "there is no permission to write in the folder " + folder + ".";
+    default:
+      return "";
+  }
+}
+
+// Whether a failure was the temporary folder's: making it, or creating, writing or closing the output in it.
+bool InTemporaryFolder(const std::exception& failure, const std::string& temporary) {
+  auto* io = dynamic_cast<const fw::IOException*>(&failure);
+  return io && !temporary.empty() && io->Place().rfind(temporary, 0) == 0;
+}
+
 void CloseQuietly(const std::shared_ptr<fw::BinaryStream>& stream) {
   if (!stream || !stream->IsOpen()) return;
   try {
@@ -63,6 +90,8 @@ void MainWindow::OpenSPC() {
   auto previousData = ExtendedData;
   const bool previousBinary = BinaryFormat;
   const bool previousChannels = ExtendedChannelDisables;
+  auto previousBytes = OpenedBytes;
+  auto previousTarget = OpenedTarget;
   try {
     SPCFile = chosen;
     SetTitle("Quenlet - " + SPCFile->Name());
@@ -77,6 +106,8 @@ void MainWindow::OpenSPC() {
     ExtendedData = previousData;
     BinaryFormat = previousBinary;
     ExtendedChannelDisables = previousChannels;
+    OpenedBytes = previousBytes;
+    OpenedTarget = previousTarget;
     throw;
   }
   ClearFields();
@@ -93,32 +124,63 @@ void MainWindow::RevertSPC() {
   DisplayStandardTags();
 }
 
-// The new file is written beside, completely, and only then put in the opened file's place in one step, so a Save
-// that fails anywhere leaves the opened file as it was; the user is told it was not saved and why.
+// The new file is written completely, and only then put in the opened file's place in one step, so a Save that
+// fails anywhere leaves the opened file as it was; the user is told it was not saved and why. It is written in the
+// temporary folder, or, when that cannot be used, beside the opened file; and it replaces only the file that Open
+// read, checked once more right before the replacing rename.
 void MainWindow::SaveSPC() {
   if (!SPCFile) return;
   const std::string name = SPCFile->Name();
   // What an earlier Save left here names a file that is gone; a failure below must not act on it.
   FileOut.reset();
   SPCOut.reset();
+  auto dropOutput = [this] {
+    CloseQuietly(SPCOut);
+    CloseQuietly(SPCStream);
+    if (FileOut && FileOut->AbsolutePath() != SPCFile->AbsolutePath()) FileOut->Delete();
+  };
   try {
+    std::string temporary;
+    try {
+      temporary = fw::GetTemporaryFolderItem()->AbsolutePath();
+    } catch (const fw::IOException&) {
+      // No temporary folder to be had: the output goes beside the opened file.
+    }
     // The output takes the opened file's name in the temporary folder: were that the opened file's own folder, the
     // writer would remove the opened file before reading it.
     std::error_code error;
     auto folder = SPCFile->Parent();
-    if (folder &&
-        std::filesystem::equivalent(fw::GetTemporaryFolderItem()->AbsolutePath(), folder->AbsolutePath(), error))
+    if (!temporary.empty() && folder && std::filesystem::equivalent(temporary, folder->AbsolutePath(), error))
       throw fw::IOException(0, "it lies in the folder that holds the program's temporary files");
-    WriteStandardData();
-    if (NeedsExtendedData()) WriteExtendedData();
-    SPCOut->Close();
-    FileOut->MoveFileTo(*SPCFile);
+    OutputBeside = temporary.empty();
+    try {
+      WriteStandardData();
+      if (NeedsExtendedData()) WriteExtendedData();
+      SPCOut->Close();
+    } catch (const std::exception& failure) {
+      if (OutputBeside || !InTemporaryFolder(failure, temporary)) throw;
+      dropOutput();
+      FileOut.reset();
+      SPCOut.reset();
+      OutputBeside = true;
+      WriteStandardData();
+      if (NeedsExtendedData()) WriteExtendedData();
+      SPCOut->Close();
+    }
+    OutputBeside = false;
+    FileOut->MoveFileTo(*SPCFile, [this](const std::string& target) { CheckOpenedFile(target); });
+  } catch (const OpenedFileChanged&) {
+    OutputBeside = false;
+    dropOutput();
+    throw fw::IOException(0, "The file \"" + name +
+                                 "\" was not saved: another program changed it after it was opened. Open it again to "
+                                 "edit it.");
   } catch (const std::exception& failure) {
-    CloseQuietly(SPCOut);
-    CloseQuietly(SPCStream);
-    if (FileOut && FileOut->AbsolutePath() != SPCFile->AbsolutePath()) FileOut->Delete();
-    throw fw::IOException(ErrorNumberOf(failure),
-                          "The file \"" + name + "\" was not saved: " + Reason(failure));
+    OutputBeside = false;
+    dropOutput();
+    std::string reason = FolderReason(failure);
+    if (reason.empty()) reason = Reason(failure);
+    throw fw::IOException(ErrorNumberOf(failure), "The file \"" + name + "\" was not saved: " + reason);
   }
 }
 

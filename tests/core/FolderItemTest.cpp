@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <stdexcept>
 
+#include "BinaryStream.h"
 #include "Failures.h"
 #include "FileFaults.h"
 #include "FolderItem.h"
@@ -143,7 +145,7 @@ TEST_F(Replace, AcrossFileSystemsEveryFaultLeavesTheTargetWhole) {
   const std::string newBytes(70000, 'n');
 
   for (const auto op : {faults::Op::Open, faults::Op::Write, faults::Op::Sync, faults::Op::Rename,
-                        faults::Op::Close}) {
+                        faults::Op::Close, faults::Op::Link}) {
     for (int n = 1;; ++n) {
       WriteFile(target, oldBytes);
       ::chmod(target.c_str(), 0604);
@@ -168,6 +170,79 @@ TEST_F(Replace, AcrossFileSystemsEveryFaultLeavesTheTargetWhole) {
       EXPECT_FALSE(std::filesystem::exists(source));
       break;
     }
+  }
+}
+
+// A new file written beside the target has no name there until it replaces it; where the file system refuses
+// O_TMPFILE it is a hidden file instead. Either way nothing of it stays when it is dropped.
+TEST_F(Replace, AnUnnamedFileTakesItsNameOnlyWhenItReplacesTheTarget) {
+  for (const bool refused : {false, true}) {
+    SCOPED_TRACE(refused ? "O_TMPFILE refused" : "O_TMPFILE");
+    const std::string target = work_ + "/song.spc";
+    WriteFile(target, "old");
+    ::chmod(target.c_str(), 0640);
+    auto item = FolderItem::UnnamedBeside(target);
+    EXPECT_EQ(item->AbsolutePath(), work_ + "/");
+    EXPECT_FALSE(item->Exists());
+    int opens = 0;
+    faults::SetHook([&](faults::Op op) { return refused && op == faults::Op::Open && ++opens == 1 ? EOPNOTSUPP : 0; });
+    auto out = BinaryStream::Create(*item);
+    faults::SetHook({});
+    out->Write("new content");
+    out->Close();
+    EXPECT_TRUE(item->Exists());
+    EXPECT_EQ(Entries(work_).size(), refused ? 2u : 1u);
+    EXPECT_THROW(BinaryStream::Create(*item), IOException);
+
+    item->MoveFileTo(FolderItem(target));
+    EXPECT_EQ(ReadFile(target), "new content");
+    EXPECT_EQ(ModeOf(target), 0640u);
+    EXPECT_EQ(Entries(work_), std::vector<std::string>{"song.spc"});
+
+    faults::SetHook([&](faults::Op op) { return refused && op == faults::Op::Open && ++opens == 2 ? EOPNOTSUPP : 0; });
+    auto dropped = FolderItem::UnnamedBeside(target);
+    BinaryStream::Create(*dropped)->Close();
+    faults::SetHook({});
+    dropped->Delete();
+    EXPECT_EQ(Entries(work_), std::vector<std::string>{"song.spc"});
+    EXPECT_EQ(ReadFile(target), "new content");
+  }
+}
+
+// The check runs with the path about to be replaced, after any copy; what it raises stops the move wherever the
+// new file comes from, and leaves nothing beside the target.
+TEST_F(Replace, ACheckThatRaisesStopsTheMove) {
+  testing_support::Tmpfs other("1m");
+  for (const std::string from : {"same file system", "other file system", "unnamed"}) {
+    SCOPED_TRACE(from);
+    if (from == "other file system" && !other.Mounted()) continue;
+    const std::string folder = from == "other file system" ? other.Path() : work_ + "/files";
+    std::filesystem::create_directories(folder);
+    const std::string target = folder + "/song.spc";
+    WriteFile(target, "old");
+    ASSERT_EQ(::symlink(target.c_str(), (work_ + "/link.spc").c_str()), 0);
+    std::shared_ptr<FolderItem> source;
+    if (from == "unnamed") {
+      source = FolderItem::UnnamedBeside(target);
+      auto out = BinaryStream::Create(*source);
+      out->Write("new");
+      out->Close();
+    } else {
+      WriteFile(work_ + "/new", "new");
+      source = GetFolderItem(work_ + "/new");
+    }
+    std::string checked;
+    EXPECT_THROW(source->MoveFileTo(FolderItem(work_ + "/link.spc"),
+                                    [&checked](const std::string& path) {
+                                      checked = path;
+                                      throw std::runtime_error("changed");
+                                    }),
+                 std::runtime_error);
+    EXPECT_EQ(checked, target);
+    EXPECT_EQ(ReadFile(target), "old");
+    EXPECT_EQ(Entries(folder), std::vector<std::string>{"song.spc"});
+    std::filesystem::remove(work_ + "/link.spc");
+    std::filesystem::remove(work_ + "/new");
   }
 }
 

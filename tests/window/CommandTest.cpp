@@ -3,6 +3,11 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <map>
+
 #include "WindowTestSupport.h"
 
 namespace windowtest {
@@ -195,17 +200,82 @@ TEST_F(FileCommandTest, SavingAFileDeletedSinceOpenTellsAndCreatesNothing) {
   EXPECT_EQ(Text("SongTitle"), "Song B");
 }
 
-// What is at the path when Save runs is what Save builds on: the registers and image of the file now there.
-TEST_F(FileCommandTest, SavingAFileReplacedSinceOpenKeepsTheNewImage) {
-  const std::string a = WriteSpc("a.spc", SongA());
-  Open(a);
-  SongB().WriteTo(a);
-  Save();
-  EXPECT_TRUE(D().messages.empty());
-  const std::string after = ReadFile(a);
-  EXPECT_EQ(after.substr(0x25, 9), "123456789");
-  EXPECT_EQ(after.substr(0x100, 0x10100), SongB().Bytes().substr(0x100, 0x10100));
-  EXPECT_EQ(TitleBytes(after).substr(0, 7), std::string("Song A\0", 7));
+// Save replaces only the file that Open read. Whatever another program put at the path since (or did to the file
+// there) stays as that program left it, and the edits stay in the window; a file only touched saves as usual.
+TEST_F(FileCommandTest, SavingAFileChangedSinceOpenLeavesTheOtherProgramsFile) {
+  const std::string changed =
+      "The file \"a.spc\" was not saved: another program changed it after it was opened. Open it again to edit it.";
+  const std::string a = Scratch("a.spc");
+  const std::string link = Scratch("link.spc");
+  const std::string copy = Scratch("copy.spc");
+  const auto replaceWith = [&a, this](const std::string& bytes) {
+    testing_support::WriteFile(Scratch("other"), bytes);
+    std::filesystem::rename(Scratch("other"), a);
+  };
+  const struct {
+    const char* what;
+    bool throughLink;
+    std::function<void()> change;
+    std::string message;  // "" for a Save that goes through
+  } cases[] = {
+      {"replaced by another SPC", false, [&] { replaceWith(SongB().Bytes()); }, changed},
+      {"replaced by a text file", false, [&] { replaceWith("just some notes\n"); }, changed},
+      {"cut short", false, [&] { std::filesystem::resize_file(a, 4096); }, changed},
+      {"registers edited in place", false,
+       [&] {
+         std::fstream file(a, std::ios::in | std::ios::out | std::ios::binary);
+         file.seekp(0x25);
+         file << "Z";
+       },
+       changed},
+      {"no longer passing the header check", false,
+       [&] {
+         std::fstream file(a, std::ios::in | std::ios::out | std::ios::binary);
+         file.seekp(0x22);
+         file << "X";
+       },
+       changed},
+      {"deleted", false, [&] { std::filesystem::remove(a); },
+       "The file \"a.spc\" was not saved: No such file or directory."},
+      {"a link re-pointed at an equal file", true,
+       [&] {
+         std::filesystem::copy_file(a, copy);
+         std::filesystem::remove(link);
+         std::filesystem::create_symlink(copy, link);
+       },
+       "The file \"link.spc\" was not saved: another program changed it after it was opened. Open it again to edit "
+       "it."},
+      {"touched only", false,
+       [&] { std::filesystem::last_write_time(a, std::filesystem::last_write_time(a) - std::chrono::hours(24)); },
+       ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const auto& entry : std::filesystem::directory_iterator(scratch_)) std::filesystem::remove(entry.path());
+    SongA().WriteTo(a);
+    std::filesystem::create_symlink(a, link);
+    Open(c.throughLink ? link : a);
+    Field("SongTitle").SetText("Edited title");
+    c.change();
+    std::map<std::string, std::string> before;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch_))
+      if (!entry.is_symlink()) before[entry.path()] = ReadFile(entry.path());
+    D().messages.clear();
+    Save();
+
+    if (c.message.empty()) {
+      EXPECT_TRUE(D().messages.empty());
+      EXPECT_EQ(TitleBytes(ReadFile(a)).substr(0, 13), std::string("Edited title\0", 13));
+    } else {
+      EXPECT_EQ(D().messages, std::vector<std::string>{c.message});
+      std::map<std::string, std::string> after;
+      for (const auto& entry : std::filesystem::directory_iterator(scratch_))
+        if (!entry.is_symlink()) after[entry.path()] = ReadFile(entry.path());
+      EXPECT_EQ(after, before);
+    }
+    EXPECT_EQ(Text("SongTitle"), "Edited title");
+    EXPECT_TRUE(std::filesystem::is_empty(fw::GetTemporaryFolderItem()->AbsolutePath()));
+  }
 }
 
 // A file that passes the check but cannot be read leaves the window on the file opened before: a Save must not

@@ -1,14 +1,19 @@
-// Save never loses the opened file: whatever fails (an injected fault at any open, write, sync, rename or close, a
-// full or read-only disk, a temporary folder on another file system, a kill), the file is either untouched or
-// completely the new one, nothing is left beside it, and a failure is reported.
+// Save never loses the opened file: whatever fails (an injected fault at any open, write, sync, rename, link or
+// close, a full or read-only disk, a temporary folder on another file system or not usable at all, a kill), the
+// file is either untouched or completely the new one, nothing is left beside it, and a failure is reported.
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <optional>
+#include <tuple>
 
 #include "WindowTestSupport.h"
 
@@ -36,14 +41,37 @@ spctest::SpcBuilder Original() {
       .Chunk(spctest::Xid6().String(0x13, "Old publisher").Long(0x31, 640000));
 }
 
+// Points TMPDIR at a place for as long as it lives, and drops the run's private temporary folder so that the next
+// Save makes it there anew.
+class TmpdirAt {
+ public:
+  explicit TmpdirAt(const std::string& place) {
+    if (const char* old = std::getenv("TMPDIR")) old_ = old;
+    fw::SetTemporaryFolderForTesting("");
+    std::filesystem::remove_all(fw::GetTemporaryFolderItem()->AbsolutePath());
+    ::setenv("TMPDIR", place.c_str(), 1);
+  }
+  ~TmpdirAt() {
+    if (old_)
+      ::setenv("TMPDIR", old_->c_str(), 1);
+    else
+      ::unsetenv("TMPDIR");
+  }
+  TmpdirAt(const TmpdirAt&) = delete;
+  TmpdirAt& operator=(const TmpdirAt&) = delete;
+
+ private:
+  std::optional<std::string> old_;
+};
+
 class SafeSaveTest : public WindowTest {
  protected:
-  // The opened file, as it was, in folder; the output goes to temporary.
+  // The opened file, as it was, in folder; the output goes to temporary ("": the run's own temporary folder).
   void Place(const std::string& folder, const std::string& temporary) {
     folder_ = folder;
-    temporary_ = temporary;
+    temporary_ = temporary.empty() ? Scratch("unused") : temporary;
     std::filesystem::create_directories(temporary_);
-    fw::SetTemporaryFolderForTesting(temporary_);
+    fw::SetTemporaryFolderForTesting(temporary.empty() ? "" : temporary_);
     path_ = folder_ + "/song.spc";
     original_ = Original().Bytes();
     Restore();
@@ -95,9 +123,11 @@ class SafeSaveTest : public WindowTest {
       EXPECT_EQ(Entries(std::filesystem::path(link_).parent_path()), std::vector<std::string>{"link.spc"});
     }
   }
-  // Fails the n-th call of each kind, for n = 1, 2, ... until the Save gets through.
-  void FailEachCallInTurn() {
-    for (Op op : {Op::Open, Op::Write, Op::Sync, Op::Rename, Op::Close}) {
+  // Fails the n-th call of each kind, for n = 1, 2, ... until a Save makes fewer than n calls of it. A Save may get
+  // through a fault (by writing beside the file when the temporary folder fails), or report it.
+  void FailEachCallInTurn(bool links) {
+    for (Op op : {Op::Open, Op::Write, Op::Sync, Op::Rename, Op::Close, Op::Link}) {
+      if (op == Op::Link && !links) continue;
       int n = 1;
       for (; n < 500; ++n) {
         SCOPED_TRACE("op " + std::to_string(static_cast<int>(op)) + ", call " + std::to_string(n));
@@ -109,7 +139,8 @@ class SafeSaveTest : public WindowTest {
         fw::faults::SetHook({});
         const bool failed = !D().messages.empty();
         ExpectOldOrNew(failed);
-        if (HasFatalFailure() || !failed) break;
+        if (HasFatalFailure() || calls < n) break;
+        if (!failed) continue;
         // Nothing the failed Save left behind stands in the way of the next one.
         D().messages.clear();
         Save();
@@ -126,14 +157,22 @@ class SafeSaveTest : public WindowTest {
 TEST_F(SafeSaveTest, AFaultAtAnyCallLeavesTheFileWholeOnOneFileSystem) {
   std::filesystem::create_directories(Scratch("files"));
   Use(Scratch("files"), Scratch("tmp"));
-  FailEachCallInTurn();
+  FailEachCallInTurn(false);
 }
 
 TEST_F(SafeSaveTest, AFaultAtAnyCallLeavesTheFileWholeAcrossFileSystems) {
   Tmpfs disk("4m");
   if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
   Use(disk.Path(), Scratch("tmp"));
-  FailEachCallInTurn();
+  FailEachCallInTurn(true);
+}
+
+// No temporary folder can be made: every Save writes beside the file.
+TEST_F(SafeSaveTest, AFaultAtAnyCallLeavesTheFileWholeWhenWritingBeside) {
+  std::filesystem::create_directories(Scratch("files"));
+  TmpdirAt missing(Scratch("missing"));
+  Use(Scratch("files"), "");
+  FailEachCallInTurn(true);
 }
 
 // The link lives in a folder of its own and names the file by its absolute path, on another file system where the
@@ -147,9 +186,11 @@ TEST_F(SafeSaveTest, AFaultAtAnyCallLeavesALinkedFileWhole) {
   link_ = Scratch("links") + "/link.spc";
   std::filesystem::create_symlink(folder + "/song.spc", link_);
   Use(folder, Scratch("tmp"));
-  FailEachCallInTurn();
+  FailEachCallInTurn(disk.Mounted());
 }
 
+// With no room in the temporary folder the new file is written beside the opened file; with no room there either,
+// the message names the folder to make room in.
 TEST_F(SafeSaveTest, AFullDiskIsReportedInWords) {
   std::filesystem::create_directories(Scratch("files"));
   Use(Scratch("files"), Scratch("tmp"));
@@ -157,7 +198,8 @@ TEST_F(SafeSaveTest, AFullDiskIsReportedInWords) {
   fw::faults::SetHook([](Op op) { return op == Op::Write ? ENOSPC : 0; });
   Save();
   fw::faults::SetHook({});
-  EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: No space left on device."});
+  EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: there is no room left in the "
+                                                   "folder \"" + folder_ + "\"."});
   ExpectOldOrNew(true);
 }
 
@@ -165,22 +207,73 @@ TEST_F(SafeSaveTest, AReallyFullDiskLeavesTheFileWhole) {
   // Room for the opened file, not for a second copy of it.
   Tmpfs disk("100k");
   if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  const std::string noRoom = "The file \"song.spc\" was not saved: there is no room left in the folder \"" +
+                             disk.Path() + "\".";
   // The output on another file system: the copy beside the opened file does not fit.
   Place(disk.Path(), Scratch("tmp"));
   OpenAndEdit();
   Save();
-  ASSERT_EQ(D().messages.size(), 1u);
-  EXPECT_NE(D().messages[0].find("No space left on device"), std::string::npos) << D().messages[0];
+  EXPECT_EQ(D().messages, std::vector<std::string>{noRoom});
   ExpectOldOrNew(true);
 
-  // The output on the full disk itself.
+  // The output on the full disk itself, and then beside the file on it.
   temporary_ = disk.Path() + "/tmp";
   std::filesystem::create_directories(temporary_);
   fw::SetTemporaryFolderForTesting(temporary_);
   OpenAndEdit();
   Save();
-  ASSERT_EQ(D().messages.size(), 1u);
-  EXPECT_NE(D().messages[0].find("No space left on device"), std::string::npos) << D().messages[0];
+  EXPECT_EQ(D().messages, std::vector<std::string>{noRoom});
+  ExpectOldOrNew(true, {"song.spc", "tmp"});
+}
+
+// Whatever keeps the temporary folder from being made or written, the Save goes through beside the file.
+TEST_F(SafeSaveTest, ASaveGoesThroughWithoutAUsableTemporaryFolder) {
+  std::filesystem::create_directories(Scratch("files"));
+  Use(Scratch("files"), Scratch("tmp"));
+  Tmpfs readOnly("1m"), full("64k");
+  const bool readOnlyMade = readOnly.Mounted() && readOnly.MakeReadOnly();
+  const struct {
+    const char* what;
+    std::string tmpdir;
+    bool usable;  // the machine can make this case
+  } cases[] = {
+      {"missing", Scratch("missing"), true},
+      {"a plain file", Scratch("plain"), true},
+      {"read-only", readOnly.Path(), readOnlyMade},
+      {"full", full.Path(), full.Mounted()},
+  };
+  testing_support::WriteFile(Scratch("plain"), "not a folder");
+  if (full.Mounted()) testing_support::WriteFile(full.Path() + "/filler", std::string(64 * 1024, 'f'));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!c.usable) {
+      std::cout << "[   NOTE   ] no case of a " << c.what << " temporary folder: cannot mount a tmpfs here\n";
+      continue;
+    }
+    Restore();
+    TmpdirAt broken(c.tmpdir);
+    OpenAndEdit();
+    Save();
+    ExpectOldOrNew(false);
+    // At most the run's private folder was made there, and nothing was left in it.
+    if (std::filesystem::is_directory(c.tmpdir)) {
+      for (const auto& entry : std::filesystem::directory_iterator(c.tmpdir))
+        if (entry.path().filename() != "filler") EXPECT_TRUE(std::filesystem::is_empty(entry.path())) << entry.path();
+    }
+  }
+  EXPECT_EQ(ReadFile(Scratch("plain")), "not a folder");
+}
+
+// Neither the temporary folder nor the file's own folder can be written: the message names the file's folder.
+TEST_F(SafeSaveTest, AReadOnlyDiskForBothPlacesNamesTheFolder) {
+  Tmpfs disk("4m");
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  Use(disk.Path(), disk.Path() + "/tmp");
+  OpenAndEdit();
+  if (!disk.MakeReadOnly()) GTEST_SKIP() << "cannot remount the tmpfs read-only";
+  Save();
+  EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: the folder \"" + disk.Path() +
+                                                   "\" is on a disk that can only be read."});
   ExpectOldOrNew(true, {"song.spc", "tmp"});
 }
 
@@ -202,8 +295,8 @@ TEST_F(SafeSaveTest, AReadOnlyDiskLeavesTheFileWhole) {
   OpenAndEdit();
   if (!disk.MakeReadOnly()) GTEST_SKIP() << "cannot remount the tmpfs read-only";
   Save();
-  ASSERT_EQ(D().messages.size(), 1u);
-  EXPECT_NE(D().messages[0].find("Read-only file system"), std::string::npos) << D().messages[0];
+  EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: the folder \"" + disk.Path() +
+                                                   "\" is on a disk that can only be read."});
   ExpectOldOrNew(true);
 }
 
@@ -245,6 +338,84 @@ TEST_F(SafeSaveTest, AFileInTheTemporaryFolderIsNotLost) {
   EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
 }
 
+// Another program changes the file after Save has copied from it and before the rename: the last look at it, right
+// before the rename, finds that out, wherever the new file was written.
+TEST_F(SafeSaveTest, AFileChangedWhileSavingIsNotOverwritten) {
+  Tmpfs disk("4m");
+  std::filesystem::create_directories(Scratch("files"));
+  const std::string other = spctest::SpcBuilder().Registers("OTHERREGS").Ram(9).Bytes();
+  for (const std::string place : {"temporary folder", "other file system", "beside"}) {
+    SCOPED_TRACE(place);
+    if (place == "other file system" && !disk.Mounted()) continue;
+    std::optional<TmpdirAt> broken;
+    if (place == "beside") broken.emplace(Scratch("missing"));
+    Place(place == "other file system" ? disk.Path() : Scratch("files"), place == "beside" ? "" : Scratch("tmp"));
+    OpenAndEdit();
+    // The output's sync comes after every byte was copied from the opened file.
+    bool changed = false;
+    fw::faults::SetHook([&](Op op) {
+      if (op == Op::Sync && !changed) {
+        changed = true;
+        testing_support::WriteFile(path_ + ".new", other);
+        std::filesystem::rename(path_ + ".new", path_);
+      }
+      return 0;
+    });
+    Save();
+    fw::faults::SetHook({});
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: another program changed it "
+                                                     "after it was opened. Open it again to edit it."});
+    EXPECT_EQ(ReadFile(path_), other);
+    EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
+    EXPECT_TRUE(std::filesystem::is_empty(temporary_));
+    EXPECT_EQ(Field("SongTitle").Text(), "New title");
+  }
+}
+
+// The replaced file's extended attributes (a user's own, an access ACL) go over to the new file, wherever it was
+// written; other hard links to the file keep the old bytes, since a Save replaces the file.
+TEST_F(SafeSaveTest, SavingKeepsTheExtendedAttributes) {
+  // An access ACL in the kernel's form: user rw, user 4242 r, group r, mask r, others nothing.
+  std::string acl = {2, 0, 0, 0};
+  for (const auto& [tag, perm, id] : std::vector<std::tuple<int, int, unsigned>>{
+           {0x01, 6, ~0u}, {0x02, 4, 4242}, {0x04, 4, ~0u}, {0x10, 4, ~0u}, {0x20, 0, ~0u}}) {
+    acl += std::string{char(tag), 0, char(perm), 0, char(id), char(id >> 8), char(id >> 16), char(id >> 24)};
+  }
+  const std::vector<std::pair<std::string, std::string>> attributes = {{"user.quenlet.note", "kept"},
+                                                                      {"system.posix_acl_access", acl}};
+  Tmpfs disk("4m");
+  std::filesystem::create_directories(Scratch("files"));
+  for (const std::string place : {"temporary folder", "other file system", "beside"}) {
+    SCOPED_TRACE(place);
+    if (place == "other file system" && !disk.Mounted()) continue;
+    std::optional<TmpdirAt> broken;
+    if (place == "beside") broken.emplace(Scratch("missing"));
+    Place(place == "other file system" ? disk.Path() : Scratch("files"), place == "beside" ? "" : Scratch("tmp"));
+    std::filesystem::remove(folder_ + "/hard.spc");
+    std::filesystem::create_hard_link(path_, folder_ + "/hard.spc");
+    std::vector<std::pair<std::string, std::string>> set;
+    for (const auto& [name, value] : attributes) {
+      if (::setxattr(path_.c_str(), name.c_str(), value.data(), value.size(), 0) == 0)
+        set.emplace_back(name, value);
+      else
+        std::cout << "[   NOTE   ] the " << place << " case cannot hold " << name << ": " << std::strerror(errno)
+                  << "\n";
+    }
+    OpenAndEdit();
+    Save();
+    EXPECT_TRUE(D().messages.empty());
+    EXPECT_NE(ReadFile(path_), original_);
+    EXPECT_EQ(ReadFile(folder_ + "/hard.spc"), original_);
+    for (const auto& [name, value] : set) {
+      std::string got(256, '\0');
+      const ssize_t n = ::getxattr(path_.c_str(), name.c_str(), got.data(), got.size());
+      EXPECT_EQ(n < 0 ? std::string("(none)") : got.substr(0, static_cast<size_t>(n)), value) << name;
+    }
+    std::filesystem::remove(folder_ + "/hard.spc");
+  }
+}
+
 // Runs the victim program; returns the signal that ended it, or -(exit code).
 int RunVictim(const std::string& file, const std::string& temporary, long k) {
   const std::string program = fw::GetApplicationExecutable()->Parent()->AbsolutePath() + "save_victim";
@@ -260,8 +431,11 @@ int RunVictim(const std::string& file, const std::string& temporary, long k) {
   return -WEXITSTATUS(status);
 }
 
-void KillAtEveryStep(const std::string& folder, const std::string& temporary) {
-  std::filesystem::create_directories(temporary);
+// Kills the victim right before each call of the file layer in turn. The file is always the old or the new one.
+// The copy written beside it has no name until it replaces the file, so a kill leaves nothing beside it, except
+// at the one step between naming that copy and the rename (named: how many such steps the way of saving has).
+void KillAtEveryStep(const std::string& folder, const std::string& temporary, int named) {
+  if (!temporary.empty()) std::filesystem::create_directories(temporary);
   const std::string path = folder + "/song.spc";
   const std::string original = Original().Bytes();
   testing_support::WriteFile(path, original);
@@ -270,22 +444,32 @@ void KillAtEveryStep(const std::string& folder, const std::string& temporary) {
   ASSERT_NE(saved, original);
 
   long k = 1;
+  int leftBeside = 0;
   for (; k < 500; ++k) {
     SCOPED_TRACE("killed at call " + std::to_string(k));
     testing_support::WriteFile(path, original);
     const int outcome = RunVictim(path, temporary, k);
     const std::string now = ReadFile(path);
     EXPECT_TRUE(now == original || now == saved) << "the file holds " << now.size() << " bytes of neither";
+    std::vector<std::string> beside;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      if (entry.path().filename() != "song.spc" && entry.path() != temporary) beside.push_back(entry.path());
+    if (!beside.empty()) {
+      ++leftBeside;
+      EXPECT_EQ(beside.size(), 1u);
+      EXPECT_EQ(std::filesystem::path(beside[0]).filename().string().rfind(".song.spc.", 0), 0u) << beside[0];
+      // A killed run cannot tidy up after itself.
+      for (const auto& entry : beside) std::filesystem::remove(entry);
+    }
     if (outcome != SIGKILL) {
       EXPECT_EQ(outcome, 0);
       EXPECT_EQ(now, saved);
       break;
     }
-    // A killed run cannot tidy up after itself.
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-      if (entry.path().filename() != "song.spc" && entry.path() != temporary) std::filesystem::remove(entry.path());
-    for (const auto& entry : std::filesystem::directory_iterator(temporary)) std::filesystem::remove(entry.path());
+    if (!temporary.empty())
+      for (const auto& entry : std::filesystem::directory_iterator(temporary)) std::filesystem::remove(entry.path());
   }
+  EXPECT_EQ(leftBeside, named);
   EXPECT_GT(k, 3);
   EXPECT_LT(k, 500);
 }
@@ -293,11 +477,26 @@ void KillAtEveryStep(const std::string& folder, const std::string& temporary) {
 TEST(KilledSaveTest, AProgramKilledAtAnyStepLeavesTheOldOrTheNewFile) {
   const std::string scratch = testing_support::ScratchFolder();
   std::filesystem::create_directories(scratch + "/files");
-  KillAtEveryStep(scratch + "/files", scratch + "/tmp");
   {
+    SCOPED_TRACE("through the temporary folder");
+    KillAtEveryStep(scratch + "/files", scratch + "/tmp", 0);
+  }
+  {
+    SCOPED_TRACE("beside the file");
+    const char* old = std::getenv("TMPDIR");
+    const std::string kept = old ? old : "";
+    ::setenv("TMPDIR", (scratch + "/missing").c_str(), 1);
+    KillAtEveryStep(scratch + "/files", "", 1);
+    if (old)
+      ::setenv("TMPDIR", kept.c_str(), 1);
+    else
+      ::unsetenv("TMPDIR");
+  }
+  {
+    SCOPED_TRACE("across file systems");
     Tmpfs disk("4m");
     if (disk.Mounted())
-      KillAtEveryStep(disk.Path(), scratch + "/tmp");
+      KillAtEveryStep(disk.Path(), scratch + "/tmp", 1);
     else
       std::cout << "[   NOTE   ] no kills across file systems: " << disk.Why() << "\n";
   }
