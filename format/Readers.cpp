@@ -121,6 +121,7 @@ void SPCFormat::GetExtendedTags() {
   auto& stream = Require(SPCStream, "SPCStream");
   ExtendedIDs.resize(1);
   ExtendedData.resize(1);
+  ExtendedDataDamaged = false;
   stream.SetPosition(kChunkSize);
   const int32_t chunkSize = fw::CInt(fw::Val(GetBinary(4)));
   // The sum wraps as a 32-bit signed number: a huge chunk size gives an end at or below the first item.
@@ -129,6 +130,12 @@ void SPCFormat::GetExtendedTags() {
   const int64_t fileEnd = static_cast<int64_t>(std::min<uint64_t>(stream.Length(), INT64_MAX));
   const int64_t stop = std::min<int64_t>(endOffset, fileEnd);
   while (static_cast<int64_t>(stream.Position()) < stop) {
+    // A chunk that goes on past the bound is damaged; the items read so far stay.
+    if (static_cast<int64_t>(stream.Position()) - kItemsStart >= ExtendedBytesBound ||
+        ExtendedIDs.size() > static_cast<size_t>(ExtendedItemsBound)) {
+      ExtendedDataDamaged = true;
+      break;
+    }
     ExtendedIDs.push_back(fw::CInt(fw::Val(GetBinary(1))));
     const std::string type = GetBinary(1);
     if (type == "0") {

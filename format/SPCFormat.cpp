@@ -17,6 +17,7 @@ void SPCFormat::ReadTagModel() {
   SPCStream->SetLittleEndian(true);
   CheckFormat();
   ExtendedChannelDisables = false;
+  ExtendedDataDamaged = false;
   ExtendedIDs.assign(1, 0);
   ExtendedData.assign(1, "");
   GetStandardTags();

@@ -1,6 +1,6 @@
 // libFuzzer over the whole read path of Open: header check, then (whatever it answered) layout detection, the
 // header fields, the chunk identifier and the extended items. Any failure that escapes, any sanitizer report, a
-// slow input or a tag model larger than the file is a finding.
+// slow input, or a tag model larger than the file or than the reader's bound on the extended items is a finding.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -25,14 +25,23 @@ class Reader : public SPCFormat {
     CheckFormat();
     GetStandardTags();
     if (HasExtendedData()) GetExtendedTags();
+    const uint64_t stoppedAt = SPCStream->Position();
     SPCStream->Close();
 
-    // The model stays within the file: no more items than 4-byte steps through it, no more text than it holds.
+    // The model stays within the file and within the reader's bound: no more items than 4-byte steps through the
+    // file, nor than the bound allows; no more text than the file holds, nor than the items below the byte bound
+    // and the one item that may run past it hold (a string's text is at most its bytes), plus the decimal texts of
+    // the numeric items (at most 11 characters each).
     if (StandardTags.size() != 10 || ExtendedIDs.size() != ExtendedData.size()) abort();
-    if (ExtendedIDs.size() > size / 4 + 2) abort();
+    const size_t items = ExtendedIDs.size() - 1;
+    if (items > size / 4 + 1 || items > static_cast<size_t>(ExtendedItemsBound)) abort();
     size_t text = 0;
     for (const auto& value : ExtendedData) text += value.size();
-    if (text > size) abort();
+    if (text > size || text > static_cast<size_t>(ExtendedBytesBound) + 65535 + 11 * items) abort();
+    // The chunk is called damaged only where a bound stopped it.
+    if (ExtendedDataDamaged && items < static_cast<size_t>(ExtendedItemsBound) &&
+        stoppedAt < 0x10208 + static_cast<uint64_t>(ExtendedBytesBound))
+      abort();
   }
 
  protected:

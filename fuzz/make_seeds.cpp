@@ -59,6 +59,9 @@ int main(int argc, char** argv) {
   write("empty-chunk.spc", SpcBuilder().Chunk(Xid6()).Bytes());
   write("huge-size.spc", SpcBuilder().Chunk(Xid6().Value(0x11, 1).Size(0x7FFEFDF7)).Bytes());
   write("wrapped-size.spc", SpcBuilder().Chunk(Xid6().Value(0x11, 1).Size(0x7FFEFDF8)).Bytes());
+  Xid6 many;  // more items than the reader takes from one chunk
+  for (int i = 0; i < 5000; ++i) many.Value(static_cast<uint8_t>(0x11 + i % 4), static_cast<uint16_t>(i));
+  write("many-items.spc", SpcBuilder().Chunk(many.Size(0x7FFEFDF7)).Bytes());
   write("long-field.spc", SpcBuilder().Chunk(Xid6().Header(0x07, 1, 0xFFFF).Raw("end").Size(100000)).Bytes());
   return 0;
 }

@@ -116,6 +116,8 @@ void MainWindow::OpenSPC() {
   SPCStream->Close();
   Find<fw::PushButton>("SaveButton").SetEnabled(true);
   Find<fw::PushButton>("RevertButton").SetEnabled(true);
+  if (ExtendedDataDamaged)
+    fw::MsgBox("The extended data of \"" + SPCFile->Name() + "\" is damaged: it was read only in part.");
 }
 
 void MainWindow::RevertSPC() {

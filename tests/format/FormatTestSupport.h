@@ -48,6 +48,7 @@ class TableFormat : public SPCFormat {
   using SPCFormat::CopyOver;
   using SPCFormat::ExtendedChannelDisables;
   using SPCFormat::ExtendedData;
+  using SPCFormat::ExtendedDataDamaged;
   using SPCFormat::ExtendedIDs;
   using SPCFormat::FileOut;
   using SPCFormat::GetBinary;

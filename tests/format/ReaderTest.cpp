@@ -414,6 +414,83 @@ TEST_F(ReaderTest, ExtendedTagsStartFromThePlaceholderAlone) {
   EXPECT_EQ(format.ExtendedData, (std::vector<std::string>{"", "4"}));
 }
 
+// ---- The bound on the extended items
+
+constexpr int32_t kItemsBound = SPCFormat::ExtendedItemsBound;
+constexpr size_t kBytesBound = static_cast<size_t>(SPCFormat::ExtendedBytesBound);
+
+// Type-0 items whose values count up from 0.
+Xid6& Counted(Xid6& chunk, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) chunk.Value(0x11, static_cast<uint16_t>(i));
+  return chunk;
+}
+
+// A text of the given length that starts with a number.
+std::string Numbered(int number, size_t length) {
+  std::string text(length, 'x');
+  const std::string digits = std::to_string(number);
+  return text.replace(0, digits.size(), digits);
+}
+
+// String items of the longest text (65,534 characters, 65,540 bytes an item) and one shorter item, taking exactly
+// the given number of bytes (a multiple of 4, at least 8 past the last full item).
+Xid6& Texts(Xid6& chunk, size_t bytes) {
+  for (int i = 0; bytes > 0; ++i) {
+    const size_t item = std::min<size_t>(bytes, 65540);
+    chunk.String(0x07, Numbered(i, std::min<size_t>(item - 5, 65534)));
+    bytes -= item;
+  }
+  return chunk;
+}
+
+TEST_F(ReaderTest, ExtendedItemsAreReadUpToTheBoundOnEitherSide) {
+  struct Case {
+    const char* name;
+    Xid6 chunk;
+    size_t items;       // read
+    std::string last;   // the last value read
+    bool damaged;
+  };
+  std::vector<Case> cases;
+  {
+    Xid6 c;
+    cases.push_back({"one item past the item bound", Counted(c, kItemsBound + 1), size_t(kItemsBound), "4095", true});
+  }
+  {
+    Xid6 c;
+    cases.push_back({"exactly the item bound", Counted(c, kItemsBound), size_t(kItemsBound), "4095", false});
+  }
+  {
+    Xid6 c;
+    Counted(c, kItemsBound).Size(0x7FFEFDF7);
+    cases.push_back({"the item bound, then the end of the file", c, size_t(kItemsBound), "4095", false});
+  }
+  {
+    Xid6 c;
+    Texts(c, kBytesBound).Value(0x11, 7);
+    cases.push_back({"one item past the byte bound", c, 64, Numbered(63, 65279), true});
+  }
+  {
+    Xid6 c;
+    Texts(c, kBytesBound);
+    cases.push_back({"exactly the byte bound", c, 64, Numbered(63, 65279), false});
+  }
+  {
+    // An item that starts below the bound is read whole, however far past the bound it runs.
+    Xid6 c;
+    Texts(c, kBytesBound - 4).String(0x10, Numbered(64, 65534)).Value(0x11, 7);
+    cases.push_back({"an item across the byte bound", c, 65, Numbered(64, 65534), true});
+  }
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ReadAll(SpcBuilder().Chunk(c.chunk).Bytes());
+    ASSERT_EQ(format.ExtendedIDs.size(), c.items + 1);
+    ASSERT_EQ(format.ExtendedData.size(), c.items + 1);
+    EXPECT_TRUE(format.ExtendedData.back() == c.last) << "last value read: " << format.ExtendedData.back().substr(0, 8);
+    EXPECT_EQ(format.ExtendedDataDamaged, c.damaged);
+  }
+}
+
 TEST_F(ReaderTest, ChunkClaimingMoreThanTheFileStopsAtItsEnd) {
   // 66,304 bytes: 248 bytes of type-0 items after the chunk header, and a size that reaches 0x7FFFFFFF.
   Xid6 chunk;

@@ -2,6 +2,12 @@
 #include <QTimer>
 
 #include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 
 #include <chrono>
 #include <fstream>
@@ -300,6 +306,87 @@ TEST_F(FileCommandTest, AnOpenThatFailsWhileReadingKeepsTheFileBefore) {
   Save();
   EXPECT_EQ(TitleBytes(ReadFile(a)).substr(0, 11), std::string("Saved to A\0", 11));
   EXPECT_EQ(ReadFile(b), bBytes);
+}
+
+// A chunk that goes on past the reader's bound opens as far as it was read, and the user is told.
+TEST_F(FileCommandTest, AChunkPastTheBoundOpensInPartAndTellsTheUser) {
+  struct Case {
+    const char* name;
+    int32_t items;
+    std::vector<std::string> messages;
+  };
+  const int32_t bound = SPCFormat::ExtendedItemsBound;
+  const std::vector<Case> cases = {
+      {"one item past the bound", bound + 1,
+       {"The extended data of \"x.spc\" is damaged: it was read only in part."}},
+      {"exactly the bound", bound, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    spctest::Xid6 chunk;
+    for (int32_t i = 0; i < c.items; ++i) chunk.String(0x13, "Publisher " + std::to_string(i));
+    D().messages.clear();
+    Open(WriteSpc("x.spc", spctest::SpcBuilder().Text({.song = "Song X"}).Chunk(chunk)));
+    EXPECT_EQ(D().messages, c.messages);
+    EXPECT_EQ(D().beeps, 0);
+    EXPECT_EQ(W().Title(), "Quenlet - x.spc");
+    EXPECT_TRUE(Button("SaveButton").Enabled());
+    EXPECT_EQ(Text("SongTitle"), "Song X");
+    EXPECT_EQ(Text("Publisher"), "Publisher 4095");
+    EXPECT_EQ(MainWindowProbe::ExtendedData(W()).size(), static_cast<size_t>(bound) + 1);
+  }
+}
+
+double ProcessSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// A value of /proc/self/status in KiB ("VmRSS:", "VmHWM:").
+long StatusKiB(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
+  return -1;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// 2 GiB whose chunk claims 0x7FFEFDF7 bytes of items, all of them zeros: the file holds no data past its first
+// 66 KB, so neither its size nor the disk can make the Open slow.
+TEST_F(FileCommandTest, AHugeSparseFileOpensInUnderASecondAndLittleMemory) {
+  Open(WriteSpc("a.spc", SongA()));  // what a first Open sets up once is not counted
+  const std::string huge =
+      WriteSpc("huge.spc", spctest::SpcBuilder().Text({.song = "Huge"}).Chunk(spctest::Xid6().Size(0x7FFEFDF7)));
+  ASSERT_EQ(::truncate(huge.c_str(), 0x80000000), 0) << std::strerror(errno);
+  struct stat st {};
+  ASSERT_EQ(::stat(huge.c_str(), &st), 0);
+  ASSERT_LT(st.st_blocks * 512, 1 << 20) << "the file must be sparse";
+
+  // The peak is reset to what the process holds now, where the system allows it.
+  const bool peakReset = static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
+  const long before = StatusKiB("VmRSS:");
+  const double start = ProcessSeconds();
+  Open(huge);
+  const double spent = ProcessSeconds() - start;
+  const long grown = StatusKiB("VmHWM:") - before;
+  std::filesystem::remove(huge);
+
+  EXPECT_EQ(Text("SongTitle"), "Huge");
+  EXPECT_EQ(D().messages,
+            std::vector<std::string>{"The extended data of \"huge.spc\" is damaged: it was read only in part."});
+  // The sanitizers make the program several times slower: there the time has more room. (The memory grows by
+  // well under 1 MiB in both builds.)
+  EXPECT_LT(spent, kSanitized ? 5.0 : 1.0);
+  if (!peakReset) GTEST_SKIP() << "peak memory not checked: /proc/self/clear_refs cannot be written here";
+  EXPECT_LT(grown, 64 * 1024) << "KiB";
 }
 
 TEST_F(FileCommandTest, QuitAsksNothingAndSavesNothing) {
