@@ -258,7 +258,9 @@ TEST_F(SafeSaveTest, ASaveGoesThroughWithoutAUsableTemporaryFolder) {
     // At most the run's private folder was made there, and nothing was left in it.
     if (std::filesystem::is_directory(c.tmpdir)) {
       for (const auto& entry : std::filesystem::directory_iterator(c.tmpdir))
-        if (entry.path().filename() != "filler") EXPECT_TRUE(std::filesystem::is_empty(entry.path())) << entry.path();
+        if (entry.path().filename() != "filler") {
+          EXPECT_TRUE(std::filesystem::is_empty(entry.path())) << entry.path();
+        }
     }
   }
   EXPECT_EQ(ReadFile(Scratch("plain")), "not a folder");
