@@ -313,9 +313,14 @@ TabPanel* PanelToSwitch(const Window::Impl& window) {
 
 void Window::Impl::AddWindowKeys() {
   // The platform's Quit keys quit from any window, as the Quit button does; no menu item stands for them.
-  auto* quit = new QShortcut(QKeySequence::Quit, qwin);
-  quit->setContext(Qt::WindowShortcut);
-  QObject::connect(quit, &QShortcut::activated, qwin, [] { Dispatch([] { Quit(0); }); });
+  // A platform theme that binds no Quit keys (Qt's offscreen one) gets Ctrl+Q, which is Cmd+Q on macOS.
+  QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+  if (quitKeys.isEmpty()) quitKeys << QKeySequence(Qt::CTRL | Qt::Key_Q);
+  for (const QKeySequence& keys : quitKeys) {
+    auto* quit = new QShortcut(keys, qwin);
+    quit->setContext(Qt::WindowShortcut);
+    QObject::connect(quit, &QShortcut::activated, qwin, [] { Dispatch([] { Quit(0); }); });
+  }
 
   // The page controls are the window's children, not the tab widget's, so its own keys never reach them there.
   const std::pair<QKeySequence, int> pageKeys[] = {
