@@ -6,6 +6,7 @@
 #include "App.h"
 #include "Application.h"
 #include "FileTypes.h"
+#include "FolderItem.h"
 #include "MainWindow.h"
 #include "MenuBar1.h"
 
@@ -44,8 +45,15 @@ void ReleaseModuleObjects() {
   MenuBar1::ImplicitInstanceExit();
 }
 
+void SetIdentity() {
+  // The About picture is the program's icon too; it is read only when a window first shows it.
+  auto resources = fw::GetApplicationBundleResources();
+  fw::SetApplicationIdentity("Quenlet", resources ? resources->Child("icon.png") : nullptr);
+}
+
 int QuenletMain(int argc, char** argv) {
   fw::RuntimeInit(argc, argv);
+  SetIdentity();
   Main();
   ReleaseModuleObjects();
   return fw::RuntimeExit();

@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QSocketNotifier>
@@ -35,6 +36,7 @@ struct Runtime {
   bool running = false;
   int dispatchDepth = 0;
   bool reporting = false;
+  std::string name;
 };
 
 // Never destroyed: windows and widgets may still be about when static objects go, and Qt must not see them then.
@@ -183,6 +185,18 @@ void RuntimeInit(int& argc, char** argv) {
   });
 }
 
+void SetApplicationIdentity(const std::string& name, const std::shared_ptr<FolderItem>& iconFile) {
+  State().name = name;
+  // A QIcon made from a file reads it only when it is first drawn, so start-up does not wait for the picture. The
+  // application's display name stays unset: Qt would append it to every window's title.
+  if (iconFile && QApplication::instance() != nullptr) {
+    std::string path = iconFile->AbsolutePath();
+    QApplication::setWindowIcon(QIcon(detail::ShownFileText(path)));
+  }
+}
+
+std::string ApplicationName() { return State().name; }
+
 void RegisterAppObject(std::unique_ptr<Application> app) { State().app = std::move(app); }
 
 Application* CurrentApplication() { return State().app.get(); }
@@ -229,7 +243,7 @@ void Report(const std::string& text) {
   if (state.reporting) return;
   state.reporting = true;
   try {
-    MsgBox(text);
+    ReportFailure(text);
   } catch (...) {
   }
   state.reporting = false;

@@ -4,9 +4,11 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace fw {
 
+class FolderItem;
 class MenuBar;
 class Window;
 
@@ -23,6 +25,11 @@ class Application {
 
 // Starts the runtime (Qt's application object). Qt takes its own arguments, such as -platform, from argv.
 void RuntimeInit(int& argc, char** argv);
+// The program's name and icon, as a bundle's metadata gives them: message boxes are titled with the name, and the
+// picture in the file is every window's icon (read when a window first shows it). nullptr keeps Qt's icon.
+void SetApplicationIdentity(const std::string& name, const std::shared_ptr<FolderItem>& iconFile);
+// The name given to SetApplicationIdentity; "" before.
+std::string ApplicationName();
 // Makes the object the application object; the framework keeps it until RuntimeExit.
 void RegisterAppObject(std::unique_ptr<Application> app);
 Application* CurrentApplication();

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -36,6 +38,10 @@ QString ShownText(const std::string& bytes) {
 }
 
 std::string BytesOf(const QString& shown) { return shown.toLatin1().toStdString(); }
+
+QString ShownFileText(const std::string& bytes) {
+  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
 
 }  // namespace detail
 
@@ -106,24 +112,55 @@ class FieldValidator final : public QValidator {
  public:
   explicit FieldValidator(QObject* parent) : QValidator(parent) {}
 
-  State validate(QString& input, int& /*pos*/) const override {
+  State validate(QString& input, int& pos) const override {
     // The text on show (the program's, whatever it holds) stands, and taking characters out of it is always allowed.
     if (input == shown || OnlyRemoves(shown, input)) return Acceptable;
-    if (!std::all_of(input.begin(), input.end(), IsLatin1)) return Invalid;
-    if (limit > 0 && input.size() > limit) return Invalid;
-    if (hasMask && !mask.match(input).hasMatch()) return Invalid;
-    return Acceptable;
+    if (Fits(input)) return Acceptable;
+    // A run too long or partly unfit (a paste, a drop) goes in as far as it fits, as typing up to the limit does.
+    // Qt takes the text changed here as the edit; a run none of which fits is refused, leaving the text as it was.
+    // The cursor stands right after what came in, so what follows it is what was there before.
+    qsizetype tail = std::clamp<qsizetype>(input.size() - pos, 0, std::min(input.size(), shown.size()));
+    if (!shown.endsWith(QStringView(input).right(tail))) tail = 0;
+    qsizetype head = 0;
+    while (head < input.size() - tail && head < shown.size() - tail && input[head] == shown[head]) ++head;
+    const QStringView before = QStringView(input).left(head);
+    const QStringView after = QStringView(input).right(tail);
+    const QStringView run = QStringView(input).mid(head, input.size() - head - tail);
+    qsizetype longest = run.size();
+    for (qsizetype i = 0; i < longest; ++i) {
+      if (!IsLatin1(run[i])) longest = i;
+    }
+    if (limit > 0) longest = std::min(longest, std::max<qsizetype>(0, limit - head - tail));
+    // No text longer than the mask matches it.
+    if (hasMask) longest = std::min(longest, static_cast<qsizetype>(maskLength));
+    for (qsizetype keep = longest; keep > 0; --keep) {
+      QString candidate = before.toString() + run.left(keep).toString() + after.toString();
+      if (!Fits(candidate)) continue;
+      input = candidate;
+      pos = static_cast<int>(head + keep);
+      return Acceptable;
+    }
+    return Invalid;
   }
 
   void SetMask(const std::string& text) {
     hasMask = !text.empty();
+    maskLength = text.size();
     mask = QRegularExpression(QRegularExpression::anchoredPattern(MaskPattern(text)));
   }
 
   QString shown;
   int32_t limit = 0;
   bool hasMask = false;
+  size_t maskLength = 0;
   QRegularExpression mask;
+
+ private:
+  bool Fits(const QString& text) const {
+    if (!std::all_of(text.begin(), text.end(), IsLatin1)) return false;
+    if (limit > 0 && text.size() > limit) return false;
+    return !hasMask || mask.match(text).hasMatch();
+  }
 };
 
 FieldValidator& ValidatorOf(QLineEdit& edit) {
@@ -139,6 +176,8 @@ class AreaEdit final : public QPlainTextEdit {
     setTabChangesFocus(true);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The designs' multi-line fields keep their vertical scroll bar, text or not.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     connect(document(), &QTextDocument::contentsChange, this,
             [this](int position, int, int) { changedAt_ = position; });
     connect(this, &QPlainTextEdit::textChanged, this, [this] { OnTextChanged(); });
@@ -149,7 +188,9 @@ class AreaEdit final : public QPlainTextEdit {
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(u'\r', u'\n');
     SetQuietly(shown);
+    // A text the program gives is shown from its first line.
     setTextCursor(QTextCursor(document()));
+    verticalScrollBar()->setValue(verticalScrollBar()->minimum());
   }
 
   std::string BytesFor(const QString& raw) const {
@@ -204,8 +245,23 @@ class AreaEdit final : public QPlainTextEdit {
     QString text = source->text();
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
-    if (!Allows(text)) return;
-    insertPlainText(text);
+    // What does not fit is dropped: the run stops at the first character one byte cannot hold, and at the limit.
+    qsizetype fits = 0;
+    qsizetype budget = std::numeric_limits<qsizetype>::max();
+    if (int32_t limit = control_.impl().limit; limit > 0) {
+      // Replacing the selection by no more than it held is always allowed, as in a text beyond the limit.
+      qsizetype selected = ByteLength(textCursor().selectedText());
+      budget = selected + std::max<qsizetype>(0, limit - ByteLength(accepted_));
+    }
+    const qsizetype lineEndSize = static_cast<qsizetype>(control_.impl().lineEnd.size());
+    for (qsizetype used = 0; fits < text.size(); ++fits) {
+      QChar c = text[fits];
+      if (!IsLatin1(c) && !IsLineEnd(c)) break;
+      used += IsLineEnd(c) ? lineEndSize : 1;
+      if (used > budget) break;
+    }
+    if (fits == 0) return;
+    insertPlainText(text.left(fits));
   }
 
  private:
@@ -449,6 +505,9 @@ void TextField::SetText(const std::string& text) {
   {
     QSignalBlocker quiet(&edit);
     edit.setText(validator.shown);
+    // Shown from its first character, as a long title must be; a text set while the user types in this very field
+    // (a handler that replaces what was typed) keeps the cursor at its end, where typing goes on.
+    if (!impl().userEditing) edit.home(false);
   }
   validator.shown = edit.text();
   RaiseEvent("TextChange");
@@ -614,6 +673,15 @@ std::unique_ptr<RectControl> CreateControl(ControlClass cls, Window& owner, cons
         std::string bytes = BytesOf(shown);
         if (bytes == field->impl().text) return;
         field->impl().text = bytes;
+        bool outer = !field->impl().userEditing;
+        field->impl().userEditing = true;
+        struct Done {
+          RectControl* field;
+          bool outer;
+          ~Done() {
+            if (outer) field->impl().userEditing = false;
+          }
+        } done{field, outer};
         field->RaiseEvent("TextChange");
       });
       break;

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QStringList>
 
+#include "Application.h"
 #include "FileType.h"
 #include "FolderItem.h"
 #include "GuiPrivate.h"
@@ -52,18 +53,24 @@ class QtDialogs final : public Dialogs {
     return GetFolderItem(QFile::encodeName(path).toStdString());
   }
 
-  void MsgBox(const std::string& text) override {
-    QString shown = detail::ShownText(text);
+  void MsgBox(const std::string& text) override { Show(text, QMessageBox::NoIcon); }
+  void ReportFailure(const std::string& text) override { Show(text, QMessageBox::Warning); }
+  void Beep() override { QApplication::beep(); }
+
+ private:
+  static void Show(const std::string& text, QMessageBox::Icon icon) {
+    QString shown = detail::ShownFileText(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(u'\r', u'\n');
     QMessageBox box(QApplication::activeWindow());
+    // Titled with the program's name, not the process's.
+    if (!ApplicationName().empty()) box.setWindowTitle(detail::ShownFileText(ApplicationName()));
+    box.setIcon(icon);
     box.setTextFormat(Qt::PlainText);
     box.setText(shown);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
   }
-
-  void Beep() override { QApplication::beep(); }
 };
 
 std::unique_ptr<Dialogs>& Installed() {
@@ -87,5 +94,7 @@ std::shared_ptr<FolderItem> GetOpenFolderItem(const std::string& fileTypes) {
 void MsgBox(const std::string& text) { Current().MsgBox(text); }
 
 void Beep() { Current().Beep(); }
+
+void ReportFailure(const std::string& text) { Current().ReportFailure(text); }
 
 }  // namespace fw

@@ -490,10 +490,20 @@ std::shared_ptr<FolderItem> GetApplicationExecutable() {
 std::shared_ptr<FolderItem> GetApplicationBundleResources() {
   if (!ResourcesOverride().empty()) return std::make_shared<FolderItem>(ResourcesOverride());
   auto executable = GetApplicationExecutable();
-  if (!executable) return nullptr;
-  auto folder = executable->Parent();
+  return executable ? BundleResourcesOf(*executable) : nullptr;
+}
+
+std::shared_ptr<FolderItem> BundleResourcesOf(const FolderItem& executable) {
+  auto folder = executable.Parent();
   auto contents = folder ? folder->Parent() : nullptr;
-  return contents ? contents->Child("Resources") : nullptr;
+  if (!contents) return nullptr;
+  auto bundled = contents->Child("Resources");
+  if (bundled && bundled->Directory()) return bundled;
+  // An installed program: PREFIX/bin/NAME finds its files in PREFIX/share/NAME.
+  auto share = contents->Child("share");
+  auto installed = share ? share->Child(executable.Name()) : nullptr;
+  if (installed && installed->Directory()) return installed;
+  return bundled;
 }
 
 void SetBundleResourcesForTesting(const std::string& folder) { ResourcesOverride() = folder; }

@@ -86,8 +86,11 @@ void RemoveTemporaryFoldersOfEndedRuns(const std::string& location);
 
 // The running executable's file.
 std::shared_ptr<FolderItem> GetApplicationExecutable();
-// The bundle's resources: the executable's folder's parent, then "Resources". nullptr when it cannot be had.
+// The bundle's resources: BundleResourcesOf the running executable. nullptr when it cannot be had.
 std::shared_ptr<FolderItem> GetApplicationBundleResources();
+// The resources of the executable: its folder's parent, then "Resources", where that folder exists; else, for an
+// installed program, the parent's "share" folder, then the executable's name, where that exists; else the first.
+std::shared_ptr<FolderItem> BundleResourcesOf(const FolderItem& executable);
 
 // Tests only: make GetApplicationBundleResources give this folder ("" restores the default).
 void SetBundleResourcesForTesting(const std::string& folder);

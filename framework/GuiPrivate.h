@@ -65,6 +65,9 @@ bool RunTextCommand(const Window& window, const std::string& itemName);
 // Latin-1 bytes to Qt text and back: every byte 0 to 255 is one character (never through a C string or UTF-8).
 QString ShownText(const std::string& bytes);
 std::string BytesOf(const QString& shown);
+// A title's or a message's bytes as shown: they hold the program's own texts and file names, never tag texts, so
+// they are decoded as the file system spells names (QFile::decodeName).
+QString ShownFileText(const std::string& bytes);
 
 // The picture as it is drawn: with its white made transparent when it asks for that (Picture.cpp).
 const QImage& DisplayImage(const Picture& picture);
@@ -85,6 +88,8 @@ struct Window::Impl {
   bool enabling = false;
 
   void BuildFocusChain();
+  // The keys that work anywhere in the window: quitting, and switching the pages of a tab panel.
+  void AddWindowKeys();
 };
 
 struct RectControl::Impl {
@@ -116,6 +121,8 @@ struct RectControl::Impl {
   std::shared_ptr<Picture> backdrop;
   // A text area's line end for what the user types: that of the text it was given.
   std::string lineEnd = "\n";
+  // True while the handlers of an edit that the user made in this field run.
+  bool userEditing = false;
 
   void UpdateShown();
 };

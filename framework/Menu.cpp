@@ -128,6 +128,14 @@ QKeySequence ShortcutOf(const MenuItem& item) {
   return QKeySequence::fromString(parts.join(u'+'), QKeySequence::PortableText);
 }
 
+enum ApplicationMenu { PlatformApplicationMenu, NoApplicationMenu };
+#ifdef Q_OS_MACOS
+// Qt moves an item of the About role into the application menu itself.
+constexpr ApplicationMenu kApplicationMenu = PlatformApplicationMenu;
+#else
+constexpr ApplicationMenu kApplicationMenu = NoApplicationMenu;
+#endif
+
 class QtMenuView final : public QObject, public detail::MenuView {
  public:
   QtMenuView(Window& window, QMenuBar& bar, std::shared_ptr<MenuBar> model)
@@ -178,6 +186,7 @@ class QtMenuView final : public QObject, public detail::MenuView {
   void Build() {
     if (!bar_) return;
     counts_[model_.get()] = model_->Count();
+    std::vector<const MenuItem*> aboutItems;
     for (int i = 0; i < model_->Count(); ++i) {
       auto item = model_->Item(i);
       if (item->IsSeparator()) {
@@ -187,13 +196,27 @@ class QtMenuView final : public QObject, public detail::MenuView {
       // Everything on the bar itself is a menu, even before its items are appended.
       auto* menu = new QMenu(bar_);
       menus_.push_back(menu);
-      Fill(*menu, *item);
+      Fill(*menu, *item, aboutItems);
       bar_->addMenu(menu);
       Track(*item, menu->menuAction());
     }
+    if (aboutItems.empty()) return;
+    // Where the platform keeps no application menu, its items go where users look for them there: at the end of
+    // a Help menu, the last of the bar.
+    auto* help = new QMenu(bar_);
+    help->setTitle(QStringLiteral("&Help"));
+    menus_.push_back(help);
+    QObject::connect(help, &QMenu::aboutToShow, this, [this] { detail::EnableMenuItemsSafely(window_); });
+    for (const MenuItem* item : aboutItems) AddItemAction(*help, *item);
+    bar_->addMenu(help);
   }
 
-  void Fill(QMenu& menu, const MenuItem& item) {
+  // Whether the platform shows the item in an application menu of its own rather than where the model puts it.
+  static bool InApplicationMenu(const MenuItem& item) {
+    return dynamic_cast<const AppleMenuItem*>(&item) != nullptr && item.Count() == 0 && !item.IsSeparator();
+  }
+
+  void Fill(QMenu& menu, const MenuItem& item, std::vector<const MenuItem*>& aboutItems) {
     counts_[&item] = item.Count();
     QObject::connect(&menu, &QMenu::aboutToShow, this, [this] { detail::EnableMenuItemsSafely(window_); });
     for (int i = 0; i < item.Count(); ++i) {
@@ -202,17 +225,23 @@ class QtMenuView final : public QObject, public detail::MenuView {
         Track(*child, menu.addSeparator());
       } else if (child->Count() > 0) {
         auto* sub = new QMenu(&menu);
-        Fill(*sub, *child);
+        Fill(*sub, *child, aboutItems);
         menu.addMenu(sub);
         Track(*child, sub->menuAction());
+      } else if (kApplicationMenu == NoApplicationMenu && InApplicationMenu(*child)) {
+        aboutItems.push_back(child.get());
       } else {
-        auto* action = new QAction(&menu);
-        menu.addAction(action);
-        std::string name = child->Name();
-        QObject::connect(action, &QAction::triggered, this, [this, name] { OnTriggered(name); });
-        Track(*child, action);
+        AddItemAction(menu, *child);
       }
     }
+  }
+
+  void AddItemAction(QMenu& menu, const MenuItem& item) {
+    auto* action = new QAction(&menu);
+    menu.addAction(action);
+    std::string name = item.Name();
+    QObject::connect(action, &QAction::triggered, this, [this, name] { OnTriggered(name); });
+    Track(item, action);
   }
 
   void Track(const MenuItem& item, QAction* action) {

@@ -63,7 +63,8 @@ class MenuItem : public std::enable_shared_from_this<MenuItem> {
   int nextObserver_ = 1;
 };
 
-// The item for the About entry; shown in the application menu where the platform has one.
+// The item for the About entry; shown in the application menu where the platform has one (macOS), and elsewhere at
+// the end of a Help menu that each window adds as the last menu of its bar. The model keeps it where it was put.
 class AppleMenuItem : public MenuItem {};
 
 class MenuBar : public MenuItem {};

@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeySequence>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QObject>
+#include <QShortcut>
 
 #include <algorithm>
 #include <set>
@@ -95,6 +97,7 @@ Window::Window() : impl_(std::make_unique<Impl>()) {
   impl_->content = new QWidget;
   impl_->qwin->setCentralWidget(impl_->content);
   impl_->qwin->setWindowFlags(FlagsOf(impl_->design));
+  impl_->AddWindowKeys();
   Windows().all.push_back(this);
 }
 
@@ -150,7 +153,7 @@ std::string Window::Title() const { return impl_->title; }
 void Window::SetTitle(const std::string& title) {
   impl_->title = title;
   // Qt reads "[*]" as the place of a modified mark; doubled, it stands for itself.
-  QString shown = detail::ShownText(title);
+  QString shown = detail::ShownFileText(title);
   shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
   impl_->qwin->setWindowTitle(shown);
 }
@@ -286,6 +289,59 @@ bool Window::RunMenuCommand(const std::string& itemName) {
   }
   detail::EnableMenuItemsSafely(*this);
   return ran;
+}
+
+namespace {
+
+// The tab panel that the keys switch: the one holding the focused control, else the window's first.
+TabPanel* PanelToSwitch(const Window::Impl& window) {
+  QWidget* focused = window.qwin->focusWidget();
+  TabPanel* first = nullptr;
+  for (const auto& control : window.controls) {
+    auto* panel = dynamic_cast<TabPanel*>(control.get());
+    if (panel != nullptr && first == nullptr) first = panel;
+    if (focused == nullptr) continue;
+    QWidget* widget = control->impl().widget;
+    if (widget != focused && !widget->isAncestorOf(focused)) continue;
+    if (panel != nullptr) return panel;
+    if (control->impl().panel != nullptr) return control->impl().panel;
+  }
+  return first;
+}
+
+}  // namespace
+
+void Window::Impl::AddWindowKeys() {
+  // The platform's Quit keys quit from any window, as the Quit button does; no menu item stands for them.
+  // A platform theme that binds no Quit keys (Qt's offscreen one) gets Ctrl+Q, which is Cmd+Q on macOS.
+  QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+  if (quitKeys.isEmpty()) quitKeys << QKeySequence(Qt::CTRL | Qt::Key_Q);
+  for (const QKeySequence& keys : quitKeys) {
+    auto* quit = new QShortcut(keys, qwin);
+    quit->setContext(Qt::WindowShortcut);
+    QObject::connect(quit, &QShortcut::activated, qwin, [] { Dispatch([] { Quit(0); }); });
+  }
+
+  // The page controls are the window's children, not the tab widget's, so its own keys never reach them there.
+  const std::pair<QKeySequence, int> pageKeys[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+      {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+      {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},
+  };
+  for (const auto& [keys, step] : pageKeys) {
+    auto* shortcut = new QShortcut(keys, qwin);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, qwin, [this, step = step] {
+      Dispatch([this, step] {
+        TabPanel* panel = PanelToSwitch(*this);
+        if (panel == nullptr || !panel->Enabled() || !panel->Visible() || panel->PageCount() < 2) return;
+        int count = panel->PageCount();
+        panel->SetValue((panel->Value() + step + count) % count);
+      });
+    });
+  }
 }
 
 void Window::Impl::BuildFocusChain() {

@@ -64,6 +64,8 @@ inline ControlDesign Placed(std::string name, ControlClass cls, int left, int to
   return design;
 }
 
+// Anywhere in a window, the platform's Quit keys (Ctrl+Q) quit with 0, and Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and
+// Ctrl+PgUp switch the pages of the tab panel that holds the focus (else of the window's first), wrapping around.
 class Window {
  public:
   struct Impl;
@@ -83,6 +85,8 @@ class Window {
   virtual void Event_EnableMenuItems() {}
 
   void ApplyDesign(const WindowDesign& design);
+  // The title's bytes, as they were set. They are shown decoded as a file name is (the title holds the program's
+  // own texts and file names, never a tag text), so a name spelled in UTF-8 shows as the file system spells it.
   std::string Title() const;
   void SetTitle(const std::string& title);
   // The size of the window's content, below its menu bar.

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libbenchmark-dev libgme-dev
   clang libclang-rt-14-dev
   valgrind xvfb xauth
+  desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

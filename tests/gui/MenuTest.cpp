@@ -71,8 +71,15 @@ TEST_F(MenuTest, MenuBarShowsTheModel) {
   TestWindow& window = Make();
   QMenuBar* bar = fw::MenuBarOf(window);
   ASSERT_NE(bar, nullptr);
-  ASSERT_EQ(bar->actions().size(), 3);
+  // The model's three menus, then the Help menu that holds the About item where there is no application menu.
+  ASSERT_EQ(bar->actions().size(), 4);
   EXPECT_EQ(bar->actions()[0]->text(), "&File");
+  ASSERT_NE(bar->actions()[2]->menu(), nullptr);
+  EXPECT_EQ(bar->actions()[2]->menu()->actions(), QList<QAction*>{&Action(window, "ModeStandard")});
+  EXPECT_EQ(bar->actions()[3]->text(), "&Help");
+  ASSERT_NE(bar->actions()[3]->menu(), nullptr);
+  EXPECT_EQ(bar->actions()[3]->menu()->actions(), QList<QAction*>{&Action(window, "AppleAbout")});
+  EXPECT_EQ(Action(window, "AppleAbout").text(), "About...");
   ASSERT_NE(bar->actions()[0]->menu(), nullptr);
   QList<QAction*> file = bar->actions()[0]->menu()->actions();
   ASSERT_EQ(file.size(), 3);
@@ -117,6 +124,17 @@ TEST_F(MenuTest, ModelChangesShowAtOnceInEveryWindow) {
   EXPECT_EQ(added.text(), "Advanced");
   EXPECT_EQ(added.shortcut(), QKeySequence("Ctrl+2"));
   EXPECT_TRUE(fw::MenuBarOf(second)->actions()[2]->menu()->actions().contains(&added));
+  // Rebuilt, the bar still ends with the Help menu, whose About item follows the model like any other.
+  QList<QAction*> menus = fw::MenuBarOf(second)->actions();
+  ASSERT_EQ(menus.size(), 4);
+  ASSERT_NE(menus[3]->menu(), nullptr);
+  EXPECT_EQ(menus[3]->menu()->actions(), QList<QAction*>{&Action(second, "AppleAbout")});
+  auto about = bar_->Lookup("AppleAbout");
+  about->SetText("About Small...");
+  about->SetAutoEnable(false);
+  about->SetEnabled(false);
+  EXPECT_EQ(Action(second, "AppleAbout").text(), "About Small...");
+  EXPECT_FALSE(Action(first, "AppleAbout").isEnabled());
 }
 
 TEST_F(MenuTest, EnableMenuItemsFollowsTheHandlersThenTheProgram) {

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "Dialogs.h"
+#include "Failures.h"
 #include "FileType.h"
 #include "FolderItem.h"
 #include "GuiTestSupport.h"
@@ -75,14 +76,35 @@ TEST_F(QtDialogsTest, DialogsStillWorkAfterAQuitBeforeTheLoop) {
   EXPECT_EQ(fw::RuntimeRun(), 0);
 }
 
-TEST_F(QtDialogsTest, MessageBoxShowsTheTextsBytes) {
-  QString shown;
-  auto answering = WhenShown<QMessageBox>([&](QMessageBox& box) {
-    shown = box.text();
-    box.accept();
-  });
-  fw::MsgBox("caf\xE9\rnext line");
-  EXPECT_EQ(shown, QString::fromLatin1("caf\xE9\nnext line"));
+// A message holds the program's words and file names: a name spelled in UTF-8 shows as such. The box is titled
+// with the program's name; the report of a failure shows as a warning, a plain message with no icon.
+TEST_F(QtDialogsTest, MessageBoxesShowTheirTextTitledWithTheProgramsName) {
+  fw::SetApplicationIdentity("Quenlet", nullptr);
+  struct Case {
+    std::function<void()> show;
+    QString text;
+    QMessageBox::Icon icon;
+  } cases[] = {
+      {[] { fw::MsgBox("Caf\xC3\xA9 \xE3\x83\x9D.spc\rnext line"); }, QString::fromUtf8("Café ポ.spc\nnext line"),
+       QMessageBox::NoIcon},
+      {[] { fw::UnhandledException(fw::IOException(28, "The disk is full: \"Caf\xC3\xA9.spc\" was not saved.")); },
+       QString::fromUtf8("The disk is full: \"Café.spc\" was not saved."), QMessageBox::Warning},
+  };
+  for (const Case& c : cases) {
+    QString text;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    auto answering = WhenShown<QMessageBox>([&](QMessageBox& box) {
+      text = box.text();
+      title = box.windowTitle();
+      icon = box.icon();
+      box.accept();
+    });
+    c.show();
+    EXPECT_EQ(text, c.text);
+    EXPECT_EQ(title, "Quenlet");
+    EXPECT_EQ(icon, c.icon);
+  }
 }
 
 }  // namespace

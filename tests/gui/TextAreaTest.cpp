@@ -1,4 +1,5 @@
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextCursor>
 
 #include "GuiTestSupport.h"
@@ -96,14 +97,71 @@ TEST_F(TextAreaTest, ProgramTextBeyondTheLimitCanBeEditedDown) {
   EXPECT_EQ(area.Text(), "abcde");
 }
 
-TEST_F(TextAreaTest, OnlyLatin1CharactersAreTypedOrPasted) {
+TEST_F(TextAreaTest, OnlyLatin1CharactersAreTyped) {
   fw::TextArea& area = Make();
   Type(area, QString::fromUtf8("é€日ÿ"));
   EXPECT_EQ(area.Text(), "\xE9\xFF");
-  Paste(area, QString::fromUtf8("ok€"));
-  EXPECT_EQ(area.Text(), "\xE9\xFF");
-  Paste(area, "one\r\ntwo");
-  EXPECT_EQ(area.Text(), "\xE9\xFFone\ntwo");
+}
+
+// A paste goes in as far as it fits: up to the first character one byte cannot hold, and up to the limit, each line
+// end counting as the bytes it will be.
+TEST_F(TextAreaTest, APasteGoesInAsFarAsItFits) {
+  struct Case {
+    int limit;
+    std::string before;
+    QString pasted;
+    std::string after;
+  } cases[] = {
+      {255, "", QString(256, u'a'), std::string(255, 'a')},
+      {255, std::string(250, 'c'), "0123456789", std::string(250, 'c') + "01234"},
+      {255, "\xE9", QString::fromUtf8("ok€no"), "\xE9ok"},
+      {255, "", "one\r\ntwo", "one\ntwo"},
+      {8, "ab\r\nc", "x\ny\nz", "ab\r\ncx\r\n"},
+      {8, "ab\r\nc", "\n\n", "ab\r\nc\r\n"},
+      {5, "abcde", "xy", "abcde"},
+      {255, "", QString::fromUtf8("€ok"), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before + " + " + c.pasted.left(20).toStdString());
+    fw::TextArea& area = Make(c.limit);
+    area.SetText(c.before);
+    ToEnd(area);
+    Paste(area, c.pasted);
+    EXPECT_EQ(area.Text(), c.after);
+  }
+}
+
+TEST_F(TextAreaTest, APasteOverASelectionMayTakeItsRoom) {
+  fw::TextArea& area = Make(4);
+  area.SetText("abcdef");
+  Edit(area).selectAll();
+  Paste(area, "123456");
+  EXPECT_EQ(area.Text(), "123456") << "beyond the limit, the selection's own room";
+  Edit(area).selectAll();
+  Paste(area, "xy");
+  EXPECT_EQ(area.Text(), "xy");
+  ToEnd(area);
+  Paste(area, "zzz");
+  EXPECT_EQ(area.Text(), "xyzz");
+}
+
+TEST_F(TextAreaTest, AProgramsTextIsShownFromItsFirstLineWithTheScrollBarAlwaysThere) {
+  fw::TextArea& area = Make();
+  Activate(*window_);
+  QScrollBar* bar = Edit(area).verticalScrollBar();
+  EXPECT_EQ(Edit(area).verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_TRUE(bar->isVisible()) << "even with no text";
+
+  std::string lines;
+  for (int i = 0; i < 30; ++i) lines += "line " + std::to_string(i) + "\r";
+  area.SetText(lines);
+  ToEnd(area);
+  Edit(area).ensureCursorVisible();
+  ASSERT_GT(bar->value(), 0);
+  area.SetText(lines + "more");
+  EXPECT_EQ(bar->value(), 0);
+  EXPECT_EQ(Edit(area).textCursor().position(), 0);
+  EXPECT_FALSE(Edit(area).textCursor().hasSelection());
 }
 
 TEST_F(TextAreaTest, AnEditThatSlipsPastTheChecksIsUndone) {

@@ -59,29 +59,88 @@ INSTANTIATE_TEST_SUITE_P(
         // No mask: only the limit.
         Typing{"", 5, "abcdefg", "abcde"}, Typing{"", 0, "any text at all", "any text at all"}));
 
-TEST_F(TextFieldTest, OnlyLatin1CharactersAreTypedOrPasted) {
+TEST_F(TextFieldTest, OnlyLatin1CharactersAreTyped) {
   fw::TextField& field = Make("", 20);
   Type(field, QString::fromUtf8("é€日\u00ff"));
   EXPECT_EQ(field.Text(), "\xE9\xFF");
-
-  Paste(field, QString::fromUtf8("x€"));
-  EXPECT_EQ(field.Text(), "\xE9\xFF") << "a paste holding any character one byte cannot hold is refused whole";
-  Paste(field, QString::fromUtf8("ü!"));
-  EXPECT_EQ(field.Text(), "\xE9\xFF\xFC!");
 }
 
-TEST_F(TextFieldTest, PastingIsHeldToMaskAndLimit) {
-  fw::TextField& field = Make("99999.9", 7);
-  Paste(field, "12x");
-  EXPECT_EQ(field.Text(), "");
-  Paste(field, "123.4");
-  EXPECT_EQ(field.Text(), "123.4");
-  Paste(field, "5");
-  EXPECT_EQ(field.Text(), "123.4") << "one decimal only";
+struct Pasting {
+  const char* mask;
+  int limit;
+  const char* before;  // set by the program
+  int cursor;          // -1: at the end; -2: the whole text selected
+  QString pasted;
+  std::string after;
+};
 
-  fw::TextField& limited = Make("", 4);
-  Paste(limited, "abcde");
-  EXPECT_EQ(limited.Text(), "");
+void PrintTo(const Pasting& c, std::ostream* out) {
+  *out << "mask \"" << c.mask << "\" limit " << c.limit << " before \"" << c.before << "\" pasted \""
+       << c.pasted.left(20).toStdString() << "\"";
+}
+
+class PastingTest : public TextFieldTest, public ::testing::WithParamInterface<Pasting> {};
+
+// A paste and a drop (which inserts the run where it falls) go in as far as they fit.
+TEST_P(PastingTest, GoesInAsFarAsItFits) {
+  const Pasting& c = GetParam();
+  const std::function<void(fw::TextField&)> ways[] = {
+      [&](fw::TextField& field) { Paste(field, c.pasted); },
+      [&](fw::TextField& field) { Edit(field).insert(c.pasted); },
+  };
+  for (const auto& way : ways) {
+    fw::TextField& field = Make(c.mask, c.limit);
+    field.SetText(c.before);
+    Focus(field);
+    if (c.cursor == -2) {
+      Edit(field).selectAll();
+    } else {
+      Edit(field).setCursorPosition(c.cursor == -1 ? static_cast<int>(Edit(field).text().size()) : c.cursor);
+    }
+    way(field);
+    EXPECT_EQ(field.Text(), c.after);
+    EXPECT_EQ(Edit(field).text(), QString::fromLatin1(c.after.data(), static_cast<qsizetype>(c.after.size())));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, PastingTest,
+    ::testing::Values(
+        // Too long for the room left: the characters that fit go in.
+        Pasting{"", 255, "", -1, QString(256, u'a'), std::string(255, 'a')},
+        Pasting{"", 4, "", -1, "abcde", "abcd"}, Pasting{"", 5, "abcd", 2, "xyz", "abxcd"},
+        Pasting{"", 3, "ac", 1, "cx", "acc"}, Pasting{"", 5, "abcde", -2, "123456", "12345"},
+        // The mask still holds: the run stops where it would break it.
+        Pasting{"99999.9", 7, "", -1, "12x", "12"}, Pasting{"99999.9", 7, "", -1, "123.456", "123.4"},
+        Pasting{"99999.9", 7, "12", -1, "123.4", "12123.4"}, Pasting{"99/99/9999", 10, "12/", -1, "25/20045", "12/25/2004"},
+        // Only characters one byte can hold go in.
+        Pasting{"", 20, "\xE9", -1, QString::fromUtf8("x€y"), "\xE9x"},
+        Pasting{"", 0, "", -1, QString::fromUtf8("ü!"), "\xFC!"},
+        // Nothing fits: the text stays as it was, a program's text beyond the limit or the mask included.
+        Pasting{"", 3, "abc", -1, "d", "abc"}, Pasting{"99999.9", 7, "1.5", -1, "5", "1.5"},
+        Pasting{"99999.9", 7, "", -1, "x1", ""}, Pasting{"", 20, "", -1, QString::fromUtf8("€x"), ""},
+        Pasting{"", 3, "abcdef", -1, "x", "abcdef"}, Pasting{"####", 0, "12345x", 2, "9", "12345x"}));
+
+TEST_F(TextFieldTest, AProgramsTextIsShownFromItsStart) {
+  fw::TextField& field = Make("", 0);
+  Activate(*window_);
+  Focus(field);
+  const std::string titles[] = {"A game title far longer than its box can show at once, ending here",
+                                "Another title, just as long, that the next Open of a file brings in"};
+  for (const std::string& title : titles) {
+    field.SetText(title);
+    EXPECT_EQ(Edit(field).cursorPosition(), 0);
+    EXPECT_FALSE(Edit(field).hasSelectedText());
+    // The first characters are on show: once drawn, the cursor at 0 sits at the box's left edge.
+    fw::WidgetOf(field)->repaint();
+    EXPECT_LT(Edit(field).inputMethodQuery(Qt::ImCursorRectangle).toRect().left(), 10);
+  }
+
+  // Typing goes on where the user is.
+  Edit(field).end(false);
+  QTest::keyClicks(fw::WidgetOf(field), "!");
+  EXPECT_EQ(field.Text(), titles[1] + "!");
+  EXPECT_EQ(Edit(field).cursorPosition(), static_cast<int>(titles[1].size()) + 1);
 }
 
 TEST_F(TextFieldTest, ProgramTextsComeBackByteForByte) {

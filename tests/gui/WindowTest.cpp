@@ -95,14 +95,69 @@ TEST_F(WindowTest, ContentKeepsTheDesignsSizeAndTheWindowIsNotResizable) {
   EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
 }
 
-TEST_F(WindowTest, TitleIsShownAsItsBytes) {
+TEST_F(WindowTest, TitleShowsAFileNameAsTheFileSystemSpellsIt) {
   TestWindow& window = Build<TestWindow>();
-  window.SetTitle("Quenlet - caf\xE9[*].spc");
-  EXPECT_EQ(window.Title(), "Quenlet - caf\xE9[*].spc");
+  const std::string title = "Quenlet - Caf\xC3\xA9 \xE3\x83\x9D\xE3\x82\xB1\xE3\x83\xA2\xE3\x83\xB3[*].spc";
+  window.SetTitle(title);
+  EXPECT_EQ(window.Title(), title) << "the bytes set come back";
   QMainWindow* widget = fw::WidgetOf(window);
-  EXPECT_EQ(widget->windowTitle(), QString::fromLatin1("Quenlet - caf\xE9[*][*].spc"));
+  EXPECT_EQ(widget->windowTitle(), QString::fromUtf8("Quenlet - Café ポケモン[*][*].spc"));
   ASSERT_NE(widget->windowHandle(), nullptr);
-  EXPECT_EQ(widget->windowHandle()->title(), QString::fromLatin1("Quenlet - caf\xE9[*].spc"));
+  EXPECT_EQ(widget->windowHandle()->title(), QString::fromUtf8("Quenlet - Café ポケモン[*].spc"));
+}
+
+TEST_F(WindowTest, QuitKeysQuitWithZeroFromAFocusedField) {
+  TestWindow& window = Build<TestWindow>({}, std::vector<fw::ControlDesign>{Field("F"), Area("A")});
+  Activate(window);
+  for (const char* name : {"F", "A"}) {
+    SCOPED_TRACE(name);
+    Focus(*window.Control(name));
+    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier); });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { fw::Quit(99); });
+    guard.start(5000);
+    EXPECT_EQ(fw::RuntimeRun(), 0);
+  }
+  EXPECT_TRUE(window.IsOpen()) << "quitting ends the loop; the exit sequence closes the windows";
+}
+
+TEST_F(WindowTest, PageKeysSwitchTheTabPanelFromAnywhereInTheWindow) {
+  fw::ControlDesign tabs = Design("Tabs", fw::ControlClass::TabPanel, 5, 5, 290, 100);
+  tabs.Text = "One\rTwo\rThree";
+  auto onPage = [](fw::ControlDesign design, int page) {
+    design.TabPanelIndex = page;
+    design.Parent = "Tabs";
+    return design;
+  };
+  TestWindow& window = Build<TestWindow>(
+      {}, std::vector<fw::ControlDesign>{tabs, onPage(Field("OnOne"), 1), onPage(Area("Notes"), 2),
+                                         onPage(Field("OnThree"), 3), Button("Below", "Below")});
+  Activate(window);
+  auto& panel = window.Find<fw::TabPanel>("Tabs");
+  struct Step {
+    const char* focus;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int page;
+  } steps[] = {
+      {"OnOne", Qt::Key_Tab, Qt::ControlModifier, 1},
+      {"Notes", Qt::Key_Tab, Qt::ControlModifier, 2},
+      // From outside the panel, the window's first panel; past the last page, the first.
+      {"Below", Qt::Key_PageDown, Qt::ControlModifier, 0},
+      {"OnOne", Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 2},
+      {"OnThree", Qt::Key_PageUp, Qt::ControlModifier, 1},
+      {"Notes", Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier, 0},
+      {"OnOne", Qt::Key_PageUp, Qt::ControlModifier, 2},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::string(step.focus) + " to page " + std::to_string(step.page));
+    Focus(*window.Control(step.focus));
+    ASSERT_EQ(QApplication::focusWidget(), fw::WidgetOf(*window.Control(step.focus)));
+    QTest::keyClick(QApplication::focusWidget(), step.key, step.modifiers);
+    EXPECT_EQ(panel.Value(), step.page);
+  }
+  EXPECT_TRUE(fw::WidgetOf(*window.Control("Notes"))->isVisible() == (panel.Value() == 1));
 }
 
 TEST_F(WindowTest, DefaultViewsCloseBoxQuitsWithZero) {

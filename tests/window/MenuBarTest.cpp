@@ -2,6 +2,8 @@
 #include <QAction>
 #include <QKeySequence>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 
 #include <optional>
@@ -121,6 +123,29 @@ TEST_F(MenuItemAccessorTest, ShortcutsRunTheWindowsCommands) {
   D().answers.push_back("");
   QTest::keySequence(widget, QKeySequence(Qt::CTRL | Qt::Key_O));
   EXPECT_EQ(D().asked, std::vector<std::string>{"SPCFiles"});
+}
+
+// The model keeps its three menus; the window's bar shows the About item at the end of a Help menu of its own.
+TEST_F(MenuItemAccessorTest, TheWindowsBarEndsWithHelpAboutQuenlet) {
+  auto model = W().GetMenuBar();
+  ASSERT_EQ(model->Count(), 3);
+  EXPECT_EQ(model->Item(0)->Count() + model->Item(1)->Count() + model->Item(2)->Count(), 13);
+  EXPECT_EQ(model->Item(2)->Item(2)->Name(), "AppleAbout");
+
+  QList<QAction*> menus = fw::MenuBarOf(W())->actions();
+  ASSERT_EQ(menus.size(), 4);
+  const char* const titles[] = {"&File", "&Edit", "Mode", "&Help"};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(menus[i]->text(), titles[i]);
+  EXPECT_FALSE(menus[2]->menu()->actions().contains(fw::ActionOf(W(), "AppleAbout")));
+  ASSERT_EQ(menus[3]->menu()->actions().size(), 1);
+  QAction* about = menus[3]->menu()->actions()[0];
+  EXPECT_EQ(about, fw::ActionOf(W(), "AppleAbout"));
+  EXPECT_EQ(about->text(), "About Quenlet...");
+  EXPECT_TRUE(about->isEnabled());
+  about->trigger();
+  bool shown = false;
+  for (fw::Window* window : fw::OpenWindows()) shown = shown || window->Title() == "About Quenlet";
+  EXPECT_TRUE(shown);
 }
 
 TEST_F(MenuItemAccessorTest, AWindowWithoutItsBarRaisesNilObject) {

@@ -1,5 +1,8 @@
 // Start-up: the one main window in its first state, the application object, the file type and the menu bar.
+#include <QIcon>
+#include <QImage>
 #include <QMainWindow>
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 
@@ -9,6 +12,7 @@
 #include "App.h"
 #include "FileType.h"
 #include "FileTypes.h"
+#include "FolderItem.h"
 #include "Main.h"
 #include "QtAccess.h"
 #include "WindowTestSupport.h"
@@ -140,6 +144,18 @@ TEST_F(StartupTest, TheMainWindowsCloseBoxQuitsWithZero) {
   QTimer::singleShot(0, [] { fw::WidgetOf(*OpenMainWindows().front())->close(); });
   EXPECT_EQ(fw::RuntimeRun(), 0);
   EXPECT_TRUE(OpenMainWindows().empty());
+}
+
+// The About picture is the icon of every window, the title bar's and the task switcher's.
+TEST_F(StartupTest, EveryWindowShowsTheProgramsIcon) {
+  SetIdentity();
+  Startup();
+  QImage expected(QString::fromStdString(fw::GetApplicationBundleResources()->Child("icon.png")->AbsolutePath()));
+  ASSERT_FALSE(expected.isNull());
+  QIcon icon = fw::WidgetOf(MainWindow::Instance())->windowIcon();
+  ASSERT_FALSE(icon.isNull());
+  EXPECT_EQ(icon.pixmap(expected.size()).toImage().convertToFormat(expected.format()), expected);
+  EXPECT_EQ(fw::ApplicationName(), "Quenlet");
 }
 
 // Main runs start-up and the loop inside its catch-all; a quit asked for before the loop ends it at once.
