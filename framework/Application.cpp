@@ -279,7 +279,14 @@ namespace detail {
 
 int DispatchDepth() { return State().dispatchDepth; }
 DispatchScope::DispatchScope() { ++State().dispatchDepth; }
-DispatchScope::~DispatchScope() { --State().dispatchDepth; }
+DispatchScope::~DispatchScope() {
+  if (--State().dispatchDepth > 0) return;
+  try {
+    ShowPendingTexts();
+  } catch (...) {
+    // Only memory can run out here; the fields then show their earlier texts until they are set again.
+  }
+}
 
 bool IsDefaultView(const Window& window) { return State().defaultView == &window; }
 

@@ -183,14 +183,45 @@ class AreaEdit final : public QPlainTextEdit {
     connect(this, &QPlainTextEdit::textChanged, this, [this] { OnTextChanged(); });
   }
 
+  // Laying a long text out costs milliseconds, so a command that sets this field again and again (an Open whose
+  // extended chunk repeats an item) lays out only the last text, once the command is over.
   void Show(const std::string& bytes) {
-    QString shown = ShownText(bytes);
+    pending_ = bytes;
+    if (detail::DispatchDepth() > 0) {
+      if (!queued_) {
+        queued_ = true;
+        PendingAreas().emplace_back(this);
+      }
+      return;
+    }
+    ShowPending();
+  }
+
+  void ShowPending() {
+    queued_ = false;
+    QString shown = ShownText(pending_);
+    pending_.clear();
+    pending_.shrink_to_fit();
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(u'\r', u'\n');
+    // A run without a place to break wraps at the box's edge either way; word wrapping would look for a break
+    // across the whole run on every line it makes, which for a run of thousands of characters takes seconds.
+    const QTextOption::WrapMode wrap =
+        HasLongRun(shown) ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
+    if (wrap != wordWrapMode()) {
+      // Emptied first, so that the text on show is not laid out again in the other mode.
+      SetQuietly(QString());
+      setWordWrapMode(wrap);
+    }
     SetQuietly(shown);
     // A text the program gives is shown from its first line.
     setTextCursor(QTextCursor(document()));
     verticalScrollBar()->setValue(verticalScrollBar()->minimum());
+  }
+
+  static std::vector<QPointer<AreaEdit>>& PendingAreas() {
+    static std::vector<QPointer<AreaEdit>> areas;
+    return areas;
   }
 
   std::string BytesFor(const QString& raw) const {
@@ -294,10 +325,24 @@ class AreaEdit final : public QPlainTextEdit {
     control_.RaiseEvent("TextChange");
   }
 
+  // Whether the text holds a run of more characters than any box shows on a line with no space or line end in it.
+  static bool HasLongRun(const QString& text) {
+    constexpr qsizetype kLongRun = 1024;
+    qsizetype run = 0;
+    for (QChar c : text) {
+      run = c.isSpace() ? 0 : run + 1;
+      if (run > kLongRun) return true;
+    }
+    return false;
+  }
+
   RectControl& control_;
   QString accepted_;
   bool quiet_ = false;
   int changedAt_ = 0;
+  // The text set during a command, not shown yet.
+  std::string pending_;
+  bool queued_ = false;
 };
 
 class CanvasWidget final : public QWidget {
@@ -746,6 +791,15 @@ QWidget* FocusedText(const Window& window) {
 }  // namespace
 
 bool HasFocusedTextWidget(const Window& window) { return FocusedText(window) != nullptr; }
+
+void ShowPendingTexts() {
+  // Showing a text sets no text of another field, but take the list first all the same.
+  std::vector<QPointer<AreaEdit>> areas;
+  areas.swap(AreaEdit::PendingAreas());
+  for (const auto& area : areas) {
+    if (area) area->ShowPending();
+  }
+}
 
 bool RunTextCommand(const Window& window, const std::string& itemName) {
   QWidget* focused = FocusedText(window);

@@ -87,14 +87,22 @@ Dialogs& Current() {
 
 void SetDialogs(std::unique_ptr<Dialogs> dialogs) { Installed() = std::move(dialogs); }
 
+// A modal dialog runs while a command is under way: the window shows what the command set before it.
 std::shared_ptr<FolderItem> GetOpenFolderItem(const std::string& fileTypes) {
+  detail::ShowPendingTexts();
   return Current().GetOpenFolderItem(fileTypes);
 }
 
-void MsgBox(const std::string& text) { Current().MsgBox(text); }
+void MsgBox(const std::string& text) {
+  detail::ShowPendingTexts();
+  Current().MsgBox(text);
+}
 
 void Beep() { Current().Beep(); }
 
-void ReportFailure(const std::string& text) { Current().ReportFailure(text); }
+void ReportFailure(const std::string& text) {
+  detail::ShowPendingTexts();
+  Current().ReportFailure(text);
+}
 
 }  // namespace fw

@@ -47,6 +47,9 @@ class DispatchScope {
   DispatchScope(const DispatchScope&) = delete;
   DispatchScope& operator=(const DispatchScope&) = delete;
 };
+// Shows the texts that the program set in multi-line fields during the command that just ended (Controls.cpp). The
+// outermost dispatch runs it as it ends, and so does every modal dialog before it shows.
+void ShowPendingTexts();
 // Runs the window's menu enabling inside Dispatch, unless the window is closed or another enabling of it runs.
 void EnableMenuItemsSafely(Window& window);
 

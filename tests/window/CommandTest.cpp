@@ -1,4 +1,5 @@
 // Open, Revert, Save and Quit through the window, with the dialog seam answering.
+#include <QPlainTextEdit>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -387,6 +388,32 @@ TEST_F(FileCommandTest, AHugeSparseFileOpensInUnderASecondAndLittleMemory) {
   EXPECT_LT(spent, kSanitized ? 5.0 : 1.0);
   if (!peakReset) GTEST_SKIP() << "peak memory not checked: /proc/self/clear_refs cannot be written here";
   EXPECT_LT(grown, 64 * 1024) << "KiB";
+}
+
+// The most text the bound lets through, as texts of the longest kind that the fields lay out at the most cost:
+// items that repeat the comments and the soundtrack title, each a run with no place to break it.
+TEST_F(FileCommandTest, TheLongestTextsWithinTheBoundOpenInUnderASecond) {
+  spctest::Xid6 chunk;
+  std::string last[2];
+  for (int i = 0; i < 62; ++i) {
+    std::string text(65533, static_cast<char>('a' + i % 26));
+    text[0] = static_cast<char>('A' + i % 26);
+    last[i % 2] = text;
+    chunk.String(i % 2 == 0 ? 0x07 : 0x10, text);
+  }
+  const std::string path = WriteSpc("long.spc", spctest::SpcBuilder().Text({.song = "Long"}).Chunk(chunk));
+  Open(WriteSpc("a.spc", SongA()));
+  const double start = ProcessSeconds();
+  Open(path);
+  const double spent = ProcessSeconds() - start;
+  EXPECT_TRUE(D().messages.empty());
+  EXPECT_EQ(Text("Comments"), last[0]);
+  EXPECT_EQ(Text("OSTTitle"), last[1]);
+  // What the fields show once the Open is over is the last text set in each.
+  auto* comments = qobject_cast<QPlainTextEdit*>(fw::WidgetOf(Area("Comments")));
+  ASSERT_NE(comments, nullptr);
+  EXPECT_EQ(comments->toPlainText().toStdString(), last[0]);
+  EXPECT_LT(spent, kSanitized ? 5.0 : 1.0);
 }
 
 TEST_F(FileCommandTest, QuitAsksNothingAndSavesNothing) {
