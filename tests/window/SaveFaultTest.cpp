@@ -151,6 +151,15 @@ class SafeSaveTest : public WindowTest {
     }
   }
 
+  // The opened file placed so that a Save writes the new file in the way named: "temporary folder", "other file
+  // system" (the file on the tmpfs), or "beside" (for want of a temporary folder). False where the machine cannot.
+  bool PlaceWritingThrough(const std::string& way, const Tmpfs& disk, std::optional<TmpdirAt>& broken) {
+    if (way == "other file system" && !disk.Mounted()) return false;
+    if (way == "beside") broken.emplace(Scratch("missing"));
+    Place(way == "other file system" ? disk.Path() : Scratch("files"), way == "beside" ? "" : Scratch("tmp"));
+    return true;
+  }
+
   std::string folder_, temporary_, path_, link_, original_, expected_;
 };
 
@@ -348,10 +357,8 @@ TEST_F(SafeSaveTest, AFileChangedWhileSavingIsNotOverwritten) {
   const std::string other = spctest::SpcBuilder().Registers("OTHERREGS").Ram(9).Bytes();
   for (const std::string place : {"temporary folder", "other file system", "beside"}) {
     SCOPED_TRACE(place);
-    if (place == "other file system" && !disk.Mounted()) continue;
     std::optional<TmpdirAt> broken;
-    if (place == "beside") broken.emplace(Scratch("missing"));
-    Place(place == "other file system" ? disk.Path() : Scratch("files"), place == "beside" ? "" : Scratch("tmp"));
+    if (!PlaceWritingThrough(place, disk, broken)) continue;
     OpenAndEdit();
     // The output's sync comes after every byte was copied from the opened file.
     bool changed = false;
@@ -390,10 +397,8 @@ TEST_F(SafeSaveTest, SavingKeepsTheExtendedAttributes) {
   std::filesystem::create_directories(Scratch("files"));
   for (const std::string place : {"temporary folder", "other file system", "beside"}) {
     SCOPED_TRACE(place);
-    if (place == "other file system" && !disk.Mounted()) continue;
     std::optional<TmpdirAt> broken;
-    if (place == "beside") broken.emplace(Scratch("missing"));
-    Place(place == "other file system" ? disk.Path() : Scratch("files"), place == "beside" ? "" : Scratch("tmp"));
+    if (!PlaceWritingThrough(place, disk, broken)) continue;
     std::filesystem::remove(folder_ + "/hard.spc");
     std::filesystem::create_hard_link(path_, folder_ + "/hard.spc");
     std::vector<std::pair<std::string, std::string>> set;
