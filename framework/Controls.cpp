@@ -24,9 +24,11 @@
 #include <limits>
 
 #include "Application.h"
+#include "Dialogs.h"
 #include "Failures.h"
 #include "GuiPrivate.h"
 #include "Picture.h"
+#include "Text.h"
 #include "Window.h"
 
 namespace fw {
@@ -34,10 +36,21 @@ namespace fw {
 namespace detail {
 
 QString ShownText(const std::string& bytes) {
-  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QString shown(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+  QChar* out = shown.data();
+  for (char byte : bytes) *out++ = QChar(static_cast<char16_t>(CharacterOfByte(static_cast<unsigned char>(byte))));
+  return shown;
 }
 
-std::string BytesOf(const QString& shown) { return shown.toLatin1().toStdString(); }
+std::string BytesOf(const QString& shown) {
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(shown.size()));
+  for (QChar c : shown) {
+    const int byte = ByteOfCharacter(c.unicode());
+    if (byte >= 0) bytes += static_cast<char>(byte);
+  }
+  return bytes;
+}
 
 QString ShownFileText(const std::string& bytes) {
   return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
@@ -50,7 +63,8 @@ namespace {
 using detail::BytesOf;
 using detail::ShownText;
 
-bool IsLatin1(QChar c) { return c.unicode() <= 0xFF; }
+// Whether one byte of a tag text stands for the character.
+bool HoldsAsByte(QChar c) { return ByteOfCharacter(c.unicode()) >= 0; }
 
 // What a label or a tool tip shows for a text with "\r" (or "\r\n") line ends.
 QString ShownLines(const std::string& bytes) {
@@ -116,58 +130,140 @@ class FieldValidator final : public QValidator {
     // The text on show (the program's, whatever it holds) stands, and taking characters out of it is always allowed.
     if (input == shown || OnlyRemoves(shown, input)) return Acceptable;
     if (Fits(input)) return Acceptable;
-    // A run too long or partly unfit (a paste, a drop) goes in as far as it fits, as typing up to the limit does.
-    // Qt takes the text changed here as the edit; a run none of which fits is refused, leaving the text as it was.
-    // The cursor stands right after what came in, so what follows it is what was there before.
+    // What came in (a key, a paste, a drop) keeps each of its characters that the field can hold, in order, with a
+    // separator of the mask put in front of a character that belongs after it. Qt takes the text changed here as
+    // the edit; a run none of which fits is refused, leaving the text as it was. The cursor stands right after what
+    // came in, so what follows it is what was there before.
     qsizetype tail = std::clamp<qsizetype>(input.size() - pos, 0, std::min(input.size(), shown.size()));
     if (!shown.endsWith(QStringView(input).right(tail))) tail = 0;
     qsizetype head = 0;
     while (head < input.size() - tail && head < shown.size() - tail && input[head] == shown[head]) ++head;
-    const QStringView before = QStringView(input).left(head);
-    const QStringView after = QStringView(input).right(tail);
-    const QStringView run = QStringView(input).mid(head, input.size() - head - tail);
-    qsizetype longest = run.size();
-    for (qsizetype i = 0; i < longest; ++i) {
-      if (!IsLatin1(run[i])) longest = i;
-    }
-    if (limit > 0) longest = std::min(longest, std::max<qsizetype>(0, limit - head - tail));
-    // No text longer than the mask matches it.
-    if (hasMask) longest = std::min(longest, static_cast<qsizetype>(maskLength));
-    for (qsizetype keep = longest; keep > 0; --keep) {
-      QString candidate = before.toString() + run.left(keep).toString() + after.toString();
-      if (!Fits(candidate)) continue;
-      input = candidate;
-      pos = static_cast<int>(head + keep);
-      return Acceptable;
-    }
-    return Invalid;
+    const QString before = input.left(head);
+    const QString after = input.right(tail);
+    bool leftOut = false;
+    const QString kept = Kept(before, QStringView(input).mid(head, input.size() - head - tail), after, leftOut);
+    // A key the field does not take is simply not taken; a paste that lost characters says so.
+    if (leftOut && !typing) Beep();
+    if (kept.isEmpty()) return Invalid;
+    input = before + kept + after;
+    pos = static_cast<int>(head + kept.size());
+    return Acceptable;
   }
 
   void SetMask(const std::string& text) {
     hasMask = !text.empty();
     maskLength = text.size();
     mask = QRegularExpression(QRegularExpression::anchoredPattern(MaskPattern(text)));
+    separators.clear();
+    admitted.clear();
+    for (char mark : text) {
+      if (mark == '#' || mark == '9') {
+        admitted += QStringLiteral("0123456789");
+      } else if (mark == 'a') {
+        admitted += QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+      } else {
+        const QChar separator(static_cast<uchar>(mark));
+        if (!separators.contains(separator)) separators += separator;
+        admitted += separator;
+      }
+    }
   }
 
   QString shown;
   int32_t limit = 0;
-  bool hasMask = false;
-  size_t maskLength = 0;
-  QRegularExpression mask;
+  // True while a key press (other than the paste key) or an input method puts its text in.
+  bool typing = false;
 
  private:
   bool Fits(const QString& text) const {
-    if (!std::all_of(text.begin(), text.end(), IsLatin1)) return false;
+    if (!std::all_of(text.begin(), text.end(), HoldsAsByte)) return false;
     if (limit > 0 && text.size() > limit) return false;
     return !hasMask || mask.match(text).hasMatch();
   }
+
+  // The characters of run that fit between before and after, taken one at a time; leftOut tells whether any did not.
+  QString Kept(const QString& before, QStringView run, const QString& after, bool& leftOut) const {
+    // No text longer than the mask matches it.
+    qsizetype room = std::numeric_limits<qsizetype>::max();
+    if (limit > 0) room = limit;
+    if (hasMask) room = std::min(room, static_cast<qsizetype>(maskLength));
+    room -= before.size() + after.size();
+    QString kept;
+    // The characters found not to fit since kept last grew: they cannot fit before it grows again, so a long run of
+    // them costs no more than one.
+    QString unfit;
+    for (QChar c : run) {
+      if (kept.size() >= room) {
+        leftOut = true;
+        break;
+      }
+      if (!HoldsAsByte(c) || (hasMask && (!admitted.contains(c) || unfit.contains(c)))) {
+        leftOut = true;
+        continue;
+      }
+      if (!hasMask || Fits(before + kept + c + after)) {
+        kept += c;
+        unfit.clear();
+        continue;
+      }
+      bool placed = false;
+      for (QChar separator : separators) {
+        if (Fits(before + kept + separator + c + after)) {
+          kept += separator;
+          kept += c;
+          unfit.clear();
+          placed = true;
+          break;
+        }
+      }
+      if (!placed) {
+        unfit += c;
+        leftOut = true;
+      }
+    }
+    return kept;
+  }
+
+  bool hasMask = false;
+  size_t maskLength = 0;
+  QRegularExpression mask;
+  // The mask's separators, in the order it first has them, and every character that any mark of it takes.
+  QString separators;
+  QString admitted;
 };
 
 FieldValidator& ValidatorOf(QLineEdit& edit) {
   return *static_cast<FieldValidator*>(const_cast<QValidator*>(edit.validator()));
 }
 
+// Tells the validator what is typed from what is pasted or dropped: every way of pasting but the paste key comes
+// from outside the keyboard (a menu, the mouse, a drop).
+class FieldEdit final : public QLineEdit {
+ public:
+  using QLineEdit::QLineEdit;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    Typed typed(*this, !event->matches(QKeySequence::Paste));
+    QLineEdit::keyPressEvent(event);
+  }
+  void inputMethodEvent(QInputMethodEvent* event) override {
+    Typed typed(*this, true);
+    QLineEdit::inputMethodEvent(event);
+  }
+
+ private:
+  struct Typed {
+    Typed(FieldEdit& field, bool typing) : edit(&field) { ValidatorOf(field).typing = typing; }
+    ~Typed() {
+      if (edit) ValidatorOf(*edit).typing = false;
+    }
+    QPointer<FieldEdit> edit;
+  };
+};
+
 bool IsLineEnd(QChar c) { return c == u'\n' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator; }
+bool HoldsInArea(QChar c) { return HoldsAsByte(c) || IsLineEnd(c); }
 
 // A multi-line field shows every line end as one; the bytes keep the style of the text the program gave.
 class AreaEdit final : public QPlainTextEdit {
@@ -231,8 +327,8 @@ class AreaEdit final : public QPlainTextEdit {
     for (QChar c : raw) {
       if (IsLineEnd(c)) {
         bytes += lineEnd;
-      } else {
-        bytes += static_cast<char>(c.unicode());
+      } else if (const int byte = ByteOfCharacter(c.unicode()); byte >= 0) {
+        bytes += static_cast<char>(byte);
       }
     }
     return bytes;
@@ -243,11 +339,9 @@ class AreaEdit final : public QPlainTextEdit {
     return raw.size() + extra * std::count_if(raw.begin(), raw.end(), IsLineEnd);
   }
 
-  // Whether replacing the selection by this text keeps the field within Latin-1 and its limit.
+  // Whether replacing the selection by this text keeps the field within its characters and its limit.
   bool Allows(const QString& inserted) const {
-    if (!std::all_of(inserted.begin(), inserted.end(), [](QChar c) { return IsLatin1(c) || IsLineEnd(c); })) {
-      return false;
-    }
+    if (!std::all_of(inserted.begin(), inserted.end(), HoldsInArea)) return false;
     int32_t limit = control_.impl().limit;
     if (limit <= 0) return true;
     qsizetype now = ByteLength(accepted_);
@@ -276,8 +370,8 @@ class AreaEdit final : public QPlainTextEdit {
     QString text = source->text();
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
-    // What does not fit is dropped: the run stops at the first character one byte cannot hold, and at the limit.
-    qsizetype fits = 0;
+    // Every character that fits goes in, in order; one that one byte cannot hold, or that the limit has no room
+    // for, is left out, and the user hears that something was.
     qsizetype budget = std::numeric_limits<qsizetype>::max();
     if (int32_t limit = control_.impl().limit; limit > 0) {
       // Replacing the selection by no more than it held is always allowed, as in a text beyond the limit.
@@ -285,14 +379,20 @@ class AreaEdit final : public QPlainTextEdit {
       budget = selected + std::max<qsizetype>(0, limit - ByteLength(accepted_));
     }
     const qsizetype lineEndSize = static_cast<qsizetype>(control_.impl().lineEnd.size());
-    for (qsizetype used = 0; fits < text.size(); ++fits) {
-      QChar c = text[fits];
-      if (!IsLatin1(c) && !IsLineEnd(c)) break;
-      used += IsLineEnd(c) ? lineEndSize : 1;
-      if (used > budget) break;
+    QString kept;
+    bool leftOut = false;
+    qsizetype used = 0;
+    for (QChar c : text) {
+      const qsizetype size = IsLineEnd(c) ? lineEndSize : 1;
+      if (!HoldsInArea(c) || used + size > budget) {
+        leftOut = true;
+        continue;
+      }
+      used += size;
+      kept += c;
     }
-    if (fits == 0) return;
-    insertPlainText(text.left(fits));
+    if (leftOut) Beep();
+    if (!kept.isEmpty()) insertPlainText(kept);
   }
 
  private:
@@ -307,7 +407,7 @@ class AreaEdit final : public QPlainTextEdit {
     if (quiet_) return;
     QString raw = document()->toRawText();
     int32_t limit = control_.impl().limit;
-    bool foreign = !std::all_of(raw.begin(), raw.end(), [](QChar c) { return IsLatin1(c) || IsLineEnd(c); });
+    bool foreign = !std::all_of(raw.begin(), raw.end(), HoldsInArea);
     qsizetype length = ByteLength(raw);
     if (foreign || (limit > 0 && length > limit && length > ByteLength(accepted_))) {
       // Whatever way it came in (typing and pasting are checked before), the edit does not stand.
@@ -706,7 +806,7 @@ std::unique_ptr<RectControl> CreateControl(ControlClass cls, Window& owner, cons
       break;
     }
     case ControlClass::TextField: {
-      auto* edit = new QLineEdit(content);
+      auto* edit = new FieldEdit(content);
       // Qt's own cap (32767) would cut a longer text where the user edits it; the limit is the validator's.
       edit->setMaxLength(std::numeric_limits<int>::max());
       edit->setValidator(new FieldValidator(edit));

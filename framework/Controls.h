@@ -96,7 +96,9 @@ class StaticText : public RectControl {
 
 // A single-line text field. Text() gives back what SetText() set, byte for byte, until the user edits it; setting a
 // different text raises "TextChange", as typing does. Typing and pasting are held to the mask (read leniently: every
-// position may stay empty, a separator may come early) and to the limit, and take no character outside Latin-1.
+// position may stay empty, a separator may come early, and one that is due comes in before a character that belongs
+// after it) and to the limit, and take only characters that one byte of a tag stands for (CharacterOfByte). A paste
+// or a drop keeps every character that fits, in order, and beeps when it left any out.
 class TextField : public RectControl {
  public:
   using RectControl::RectControl;
@@ -112,7 +114,7 @@ class TextField : public RectControl {
 };
 
 // A multi-line text field; its text keeps its own line ends ("\r", "\n", "\r\n"), and a line end that the user
-// types takes the style of the text around it.
+// types takes the style of the text around it. It takes characters as a single-line field does, without a mask.
 class TextArea : public RectControl {
  public:
   using RectControl::RectControl;

@@ -65,7 +65,8 @@ std::unique_ptr<RectControl> CreateControl(ControlClass cls, Window& owner, cons
 bool HasFocusedTextWidget(const Window& window);
 bool RunTextCommand(const Window& window, const std::string& itemName);
 
-// Latin-1 bytes to Qt text and back: every byte 0 to 255 is one character (never through a C string or UTF-8).
+// A tag text's bytes to Qt text and back, one character each as CharacterOfByte says (never through a C string or
+// UTF-8). A character that no byte stands for has no byte, and is left out.
 QString ShownText(const std::string& bytes);
 std::string BytesOf(const QString& shown);
 // A title's or a message's bytes as shown: they hold the program's own texts and file names, never tag texts, so

@@ -1,5 +1,6 @@
 #include "Text.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -91,6 +92,31 @@ std::string Trim(const std::string& text) {
   while (first < last && blank(text[first])) ++first;
   while (last > first && blank(text[last - 1])) --last;
   return text.substr(first, last - first);
+}
+
+namespace {
+
+// The characters of the bytes 0x80 to 0x9F; 0x81, 0x8D, 0x8F, 0x90 and 0x9D stay the controls of their code.
+constexpr std::array<char16_t, 32> kBytes80To9F = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+}  // namespace
+
+char32_t CharacterOfByte(unsigned char byte) {
+  if (byte >= 0x80 && byte <= 0x9F) return kBytes80To9F[byte - 0x80];
+  return byte;
+}
+
+int ByteOfCharacter(char32_t character) {
+  if (character < 0x80 || (character >= 0xA0 && character <= 0xFF)) return static_cast<int>(character);
+  for (size_t i = 0; i < kBytes80To9F.size(); ++i) {
+    if (kBytes80To9F[i] == character) return static_cast<int>(0x80 + i);
+  }
+  return -1;
 }
 
 }  // namespace fw

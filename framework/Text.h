@@ -30,4 +30,11 @@ std::string Chr(int32_t code);
 // Removes spaces and NUL characters at both ends.
 std::string Trim(const std::string& text);
 
+// The character a byte of a tag text stands for: Windows-1252 as the WHATWG encoding standard defines it, so the
+// bytes 0x80 to 0x9F are the curly quotes, dashes and the like that Windows programs wrote there, and the five
+// bytes it leaves undefined are the control characters of the same code. Each byte is a character of its own.
+char32_t CharacterOfByte(unsigned char byte);
+// The byte that stands for a character; -1 for a character that no byte stands for.
+int ByteOfCharacter(char32_t character);
+
 }  // namespace fw

@@ -46,6 +46,7 @@ void MainWindow::CreateControlRows(std::size_t first, std::size_t last) {
       {"IntroLength", {"TextChange", &MainWindow::IntroLength_TextChange}},
       {"LoopLength", {"TextChange", &MainWindow::LoopLength_TextChange}},
       {"EndLength", {"TextChange", &MainWindow::EndLength_TextChange}},
+      {"OSTTrack", {"TextChange", &MainWindow::OSTTrack_TextChange}},
       {"OpenButton", {"Action", &MainWindow::OpenButton_Action}},
       {"RevertButton", {"Action", &MainWindow::RevertButton_Action}},
       {"SaveButton", {"Action", &MainWindow::SaveButton_Action}},

@@ -34,6 +34,7 @@ class MainWindow : public fw::Window, public SPCFormat {
   void IntroLength_TextChange();
   void LoopLength_TextChange();
   void EndLength_TextChange();
+  void OSTTrack_TextChange();
   void OpenButton_Action();
   void RevertButton_Action();
   void SaveButton_Action();

@@ -1,6 +1,6 @@
-// The unit modes and the validators of the five fields that hold numbers in the mode's units. The mode lives only in
-// the check marks of the Mode menu; each switch moves both marks before it converts a field, so a validator raised by
-// a converted text already tests against the new mode's bound.
+// The unit modes and the validators of the five fields that hold numbers in the mode's units, and of the OST track.
+// The mode lives only in the check marks of the Mode menu; each switch moves both marks before it converts a field,
+// so a validator raised by a converted text already tests against the new mode's bound.
 #include "Dialogs.h"
 #include "MainWindow.h"
 #include "Text.h"
@@ -37,6 +37,15 @@ void MainWindow::IntroLength_TextChange() { HoldLengthToBound("IntroLength"); }
 void MainWindow::LoopLength_TextChange() { HoldLengthToBound("LoopLength"); }
 
 void MainWindow::EndLength_TextChange() { HoldLengthToBound("EndLength"); }
+
+// A Save keeps one byte of the track number, so it is held to 255 in either mode; a letter after it stays.
+void MainWindow::OSTTrack_TextChange() {
+  const std::string track = FieldText("OSTTrack");
+  if (fw::Val(track) <= 255.0) return;
+  fw::Beep();
+  const std::string last = fw::Right(track, 1);
+  SetFieldText("OSTTrack", last >= "0" && last <= "9" ? "255" : "255" + last);
+}
 
 void MainWindow::LengthToStandard(const std::string& field) {
   const int32_t seconds = fw::CInt(fw::Val(FieldText(field))) / 64000;

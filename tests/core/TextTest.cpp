@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
 #include <string>
 
 #include "Text.h"
@@ -80,4 +81,35 @@ TEST(Trim, DropsSpacesAndNulsAtBothEnds) {
   EXPECT_EQ(Trim(std::string("a\0b", 3)), std::string("a\0b", 3));
   EXPECT_EQ(Trim(std::string(5, '\0')), "");
   EXPECT_EQ(Trim("\tx"), "\tx");
+}
+
+TEST(TagCharacters, EveryByteIsOneCharacterAndBack) {
+  std::set<char32_t> seen;
+  for (int byte = 0; byte < 256; ++byte) {
+    const char32_t character = CharacterOfByte(static_cast<unsigned char>(byte));
+    EXPECT_EQ(ByteOfCharacter(character), byte) << "byte " << byte;
+    seen.insert(character);
+  }
+  EXPECT_EQ(seen.size(), 256u);
+}
+
+TEST(TagCharacters, TheBytesWindowsProgramsWroteAreTheirCharacters) {
+  // 0x80 to 0x9F as Windows-1252 shows them; the five it leaves undefined are the control characters of their code.
+  const std::u32string high = U"€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ";
+  ASSERT_EQ(high.size(), 32u);
+  for (int i = 0; i < 32; ++i) EXPECT_EQ(CharacterOfByte(static_cast<unsigned char>(0x80 + i)), high[i]) << 0x80 + i;
+  // Below and above them, each byte is the character of its own code.
+  const struct {
+    unsigned char byte;
+    char32_t character;
+  } plain[] = {{0x00, 0x00}, {'A', U'A'}, {0x7F, 0x7F}, {0xA0, 0xA0}, {0xE9, U'é'}, {0xFF, U'ÿ'}};
+  for (const auto& c : plain) EXPECT_EQ(CharacterOfByte(c.byte), c.character) << int{c.byte};
+}
+
+TEST(TagCharacters, CharactersNoByteHoldsHaveNone) {
+  // The C1 controls whose bytes show other characters, and what lies beyond one byte.
+  for (char32_t character : {U'\u0080', U'\u0085', U'\u0093', U'\u009F', U'\u0100', U'☕', U'日', U'\uFFFD',
+                             U'\U0001F600', char32_t{0xD800}}) {
+    EXPECT_EQ(ByteOfCharacter(character), -1) << static_cast<uint32_t>(character);
+  }
 }

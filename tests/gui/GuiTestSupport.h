@@ -21,6 +21,7 @@
 #include "Controls.h"
 #include "Menu.h"
 #include "QtAccess.h"
+#include "Text.h"
 #include "Window.h"
 #include "support/ScriptedDialogs.h"
 
@@ -146,6 +147,13 @@ inline void Paste(const fw::RectControl& control, const QString& text) {
 }
 
 inline std::string Bytes(const char* data, size_t size) { return std::string(data, size); }
+
+// What a field shows for the bytes of a tag text: one character each.
+inline QString ShownAs(const std::string& bytes) {
+  QString shown;
+  for (char byte : bytes) shown += QChar(static_cast<char16_t>(fw::CharacterOfByte(static_cast<unsigned char>(byte))));
+  return shown;
+}
 
 // Closes whatever the test left open and installs a scripted dialog seam for it.
 class GuiTest : public ::testing::Test {

@@ -1,6 +1,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include "GuiTestSupport.h"
 
@@ -97,37 +98,59 @@ TEST_F(TextAreaTest, ProgramTextBeyondTheLimitCanBeEditedDown) {
   EXPECT_EQ(area.Text(), "abcde");
 }
 
-TEST_F(TextAreaTest, OnlyLatin1CharactersAreTyped) {
+TEST_F(TextAreaTest, OnlyCharactersOneByteHoldsAreTyped) {
   fw::TextArea& area = Make();
-  Type(area, QString::fromUtf8("é€日ÿ"));
-  EXPECT_EQ(area.Text(), "\xE9\xFF");
+  Type(area, QString::fromUtf8("é€日ÿ“…Œ"));
+  EXPECT_EQ(area.Text(), "\xE9\x80\xFF\x93\x85\x8C");
+  EXPECT_EQ(dialogs_.Beeps(), 0);
 }
 
-// A paste goes in as far as it fits: up to the first character one byte cannot hold, and up to the limit, each line
-// end counting as the bytes it will be.
-TEST_F(TextAreaTest, APasteGoesInAsFarAsItFits) {
+// Each byte but the line ends (which take the style of the text) is one character, and an edit gives it back.
+TEST_F(TextAreaTest, EveryByteComesBackFromAnEdit) {
+  fw::TextArea& area = Make(0);
+  std::string all;
+  for (int byte = 0; byte < 256; ++byte) {
+    if (byte != '\n' && byte != '\r') all += static_cast<char>(byte);
+  }
+  area.SetText(all);
+  EXPECT_EQ(Edit(area).document()->toRawText(), ShownAs(all));
+  ToEnd(area);
+  QTest::keyClicks(fw::WidgetOf(area), "z");
+  EXPECT_EQ(area.Text(), all + "z");
+}
+
+// A paste keeps every character that fits, in order: each one one byte can hold, up to the limit, each line end
+// counting as the bytes it will be. The user hears when something was left out.
+TEST_F(TextAreaTest, APasteKeepsWhatFitsAndBeepsForTheRest) {
   struct Case {
     int limit;
     std::string before;
     QString pasted;
     std::string after;
+    bool leftOut;
   } cases[] = {
-      {255, "", QString(256, u'a'), std::string(255, 'a')},
-      {255, std::string(250, 'c'), "0123456789", std::string(250, 'c') + "01234"},
-      {255, "\xE9", QString::fromUtf8("ok€no"), "\xE9ok"},
-      {255, "", "one\r\ntwo", "one\ntwo"},
-      {8, "ab\r\nc", "x\ny\nz", "ab\r\ncx\r\n"},
-      {8, "ab\r\nc", "\n\n", "ab\r\nc\r\n"},
-      {5, "abcde", "xy", "abcde"},
-      {255, "", QString::fromUtf8("€ok"), ""},
+      {255, "", QString(256, u'a'), std::string(255, 'a'), true},
+      {255, std::string(250, 'c'), "0123456789", std::string(250, 'c') + "01234", true},
+      {255, "\xE9", QString::fromUtf8("ok€no"), "\xE9ok\x80no", false},
+      {255, "", "one\r\ntwo", "one\ntwo", false},
+      {8, "ab\r\nc", "x\ny\nz", "ab\r\ncx\r\n", true},
+      // A line end too big for the room left is left out; the character after it still fits.
+      {8, "ab\r\nc", "xy\nz", "ab\r\ncxyz", true},
+      {8, "ab\r\nc", "\n\n", "ab\r\nc\r\n", true},
+      {5, "abcde", "xy", "abcde", true},
+      {255, "", QString::fromUtf8("Café ☕\n日本 end😀"), "Caf\xE9 \n end", true},
+      {255, "", QString::fromUtf8("Œuvre – “quoted”…"), "\x8Cuvre \x96 \x93quoted\x94\x85", false},
+      {255, "", QString::fromUtf8("日本"), "", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.before + " + " + c.pasted.left(20).toStdString());
     fw::TextArea& area = Make(c.limit);
     area.SetText(c.before);
     ToEnd(area);
+    const int beeps = dialogs_.Beeps();
     Paste(area, c.pasted);
     EXPECT_EQ(area.Text(), c.after);
+    EXPECT_EQ(dialogs_.Beeps() - beeps, c.leftOut ? 1 : 0);
   }
 }
 
@@ -169,7 +192,7 @@ TEST_F(TextAreaTest, AnEditThatSlipsPastTheChecksIsUndone) {
   area.SetText("keep");
   // An input method commits text without a key event the field could check first.
   ToEnd(area);
-  Edit(area).textCursor().insertText(QString::fromUtf8("€"));
+  Edit(area).textCursor().insertText(QString::fromUtf8("日"));
   EXPECT_EQ(area.Text(), "keep");
   EXPECT_EQ(Edit(area).toPlainText(), "keep");
 }

@@ -1,5 +1,7 @@
 #include <QLineEdit>
 
+#include <set>
+
 #include "GuiTestSupport.h"
 #include "Text.h"
 
@@ -41,28 +43,32 @@ TEST_P(TypingTest, KeysGiveText) {
 INSTANTIATE_TEST_SUITE_P(
     Masks, TypingTest,
     ::testing::Values(
-        // Dates: every part may stay short, and a separator may come early.
+        // Dates: every part may stay short, and a separator may come early; a digit that belongs after the next
+        // separator brings it in.
         Typing{"99/99/9999", 10, "3/7/2004", "3/7/2004"}, Typing{"99/99/9999", 10, "12/25/2004", "12/25/2004"},
-        Typing{"99/99/9999", 10, "123", "12"}, Typing{"99/99/9999", 10, "1/2/3/4", "1/2/34"},
+        Typing{"99/99/9999", 10, "12252004", "12/25/2004"}, Typing{"99/99/9999", 10, "3/72004", "3/72/004"},
+        Typing{"99/99/9999", 10, "123", "12/3"}, Typing{"99/99/9999", 10, "1/2/3/4", "1/2/34"},
         Typing{"99/99/9999", 10, "1//2/", "1//2"}, Typing{"99/99/9999", 10, "ab-", ""},
         Typing{"99/99/9999", 10, "1/2/20045", "1/2/2004"},
         // A number with one decimal.
         Typing{"99999.9", 7, "1", "1"}, Typing{"99999.9", 7, "1.5", "1.5"},
-        Typing{"99999.9", 7, "32767.9", "32767.9"}, Typing{"99999.9", 7, "123456", "12345"},
+        Typing{"99999.9", 7, "32767.9", "32767.9"}, Typing{"99999.9", 7, "123456", "12345.6"},
+        Typing{"99999.9", 7, "1234567", "12345.6"},
         Typing{"99999.9", 7, "1.55", "1.5"}, Typing{"99999.9", 7, "1..5", "1.5"}, Typing{"99999.9", 7, "-1e", "1"},
         // Digits, then a letter or digit.
         Typing{"#9a", 3, "7", "7"}, Typing{"#9a", 3, "12a", "12a"}, Typing{"#9a", 3, "123", "123"},
         Typing{"#9a", 3, "1234", "123"}, Typing{"#9a", 3, "12ab", "12a"}, Typing{"#9a", 3, "1a2", "1a"},
         Typing{"#9a", 3, "7!", "7"},
-        // A mask limits on its own, and the limit may be tighter than the mask.
-        Typing{"####", 0, "20045", "2004"}, Typing{"99999.9", 3, "1234", "123"},
+        // A mask limits on its own, and the limit may be tighter than the mask (and leave no room for a separator).
+        Typing{"####", 0, "20045", "2004"}, Typing{"99999.9", 3, "1234", "123"}, Typing{"99/99/9999", 4, "12252", "12/2"},
         // No mask: only the limit.
         Typing{"", 5, "abcdefg", "abcde"}, Typing{"", 0, "any text at all", "any text at all"}));
 
-TEST_F(TextFieldTest, OnlyLatin1CharactersAreTyped) {
+TEST_F(TextFieldTest, OnlyCharactersOneByteHoldsAreTyped) {
   fw::TextField& field = Make("", 20);
-  Type(field, QString::fromUtf8("é€日\u00ff"));
-  EXPECT_EQ(field.Text(), "\xE9\xFF");
+  Type(field, QString::fromUtf8("é€日\u00ff“…Œ"));
+  EXPECT_EQ(field.Text(), "\xE9\x80\xFF\x93\x85\x8C");
+  EXPECT_EQ(dialogs_.Beeps(), 0) << "a key that is not taken is simply not taken";
 }
 
 struct Pasting {
@@ -72,6 +78,7 @@ struct Pasting {
   int cursor;          // -1: at the end; -2: the whole text selected
   QString pasted;
   std::string after;
+  bool leftOut;  // something was left out, and the user hears it
 };
 
 void PrintTo(const Pasting& c, std::ostream* out) {
@@ -81,8 +88,8 @@ void PrintTo(const Pasting& c, std::ostream* out) {
 
 class PastingTest : public TextFieldTest, public ::testing::WithParamInterface<Pasting> {};
 
-// A paste and a drop (which inserts the run where it falls) go in as far as they fit.
-TEST_P(PastingTest, GoesInAsFarAsItFits) {
+// A paste and a drop (which inserts the run where it falls) keep every character that fits, in order.
+TEST_P(PastingTest, KeepsWhatFitsAndBeepsForTheRest) {
   const Pasting& c = GetParam();
   const std::function<void(fw::TextField&)> ways[] = {
       [&](fw::TextField& field) { Paste(field, c.pasted); },
@@ -97,9 +104,11 @@ TEST_P(PastingTest, GoesInAsFarAsItFits) {
     } else {
       Edit(field).setCursorPosition(c.cursor == -1 ? static_cast<int>(Edit(field).text().size()) : c.cursor);
     }
+    const int beeps = dialogs_.Beeps();
     way(field);
     EXPECT_EQ(field.Text(), c.after);
-    EXPECT_EQ(Edit(field).text(), QString::fromLatin1(c.after.data(), static_cast<qsizetype>(c.after.size())));
+    EXPECT_EQ(Edit(field).text(), ShownAs(c.after));
+    EXPECT_EQ(dialogs_.Beeps() - beeps, c.leftOut ? 1 : 0);
   }
 }
 
@@ -107,19 +116,28 @@ INSTANTIATE_TEST_SUITE_P(
     Runs, PastingTest,
     ::testing::Values(
         // Too long for the room left: the characters that fit go in.
-        Pasting{"", 255, "", -1, QString(256, u'a'), std::string(255, 'a')},
-        Pasting{"", 4, "", -1, "abcde", "abcd"}, Pasting{"", 5, "abcd", 2, "xyz", "abxcd"},
-        Pasting{"", 3, "ac", 1, "cx", "acc"}, Pasting{"", 5, "abcde", -2, "123456", "12345"},
-        // The mask still holds: the run stops where it would break it.
-        Pasting{"99999.9", 7, "", -1, "12x", "12"}, Pasting{"99999.9", 7, "", -1, "123.456", "123.4"},
-        Pasting{"99999.9", 7, "12", -1, "123.4", "12123.4"}, Pasting{"99/99/9999", 10, "12/", -1, "25/20045", "12/25/2004"},
-        // Only characters one byte can hold go in.
-        Pasting{"", 20, "\xE9", -1, QString::fromUtf8("x€y"), "\xE9x"},
-        Pasting{"", 0, "", -1, QString::fromUtf8("ü!"), "\xFC!"},
+        Pasting{"", 255, "", -1, QString(256, u'a'), std::string(255, 'a'), true},
+        Pasting{"", 4, "", -1, "abcde", "abcd", true}, Pasting{"", 5, "abcd", 2, "xyz", "abxcd", true},
+        Pasting{"", 3, "ac", 1, "cx", "acc", true}, Pasting{"", 5, "abcde", -2, "123456", "12345", true},
+        // The mask still holds: what would break it is left out, and what comes after it may still go in.
+        Pasting{"99999.9", 7, "", -1, "12x", "12", true}, Pasting{"99999.9", 7, "", -1, "123.456", "123.4", true},
+        Pasting{"99999.9", 7, "", -1, "x1", "1", true}, Pasting{"99999.9", 7, "", -1, "1 2,5", "125", true},
+        Pasting{"99999.9", 7, "12", -1, "123.4", "12123.4", false},
+        Pasting{"99/99/9999", 10, "12/", -1, "25/20045", "12/25/2004", true},
+        // The mask's separators come in as they do for typing.
+        Pasting{"99/99/9999", 10, "", -1, "12252004", "12/25/2004", false},
+        Pasting{"99999.9", 7, "", -1, "123456", "12345.6", false},
+        // Every character one byte can hold goes in, and only those.
+        Pasting{"", 20, "\xE9", -1, QString::fromUtf8("x€y"), "\xE9x\x80y", false},
+        Pasting{"", 0, "", -1, QString::fromUtf8("ü!"), "\xFC!", false},
+        Pasting{"", 255, "", -1, QString::fromUtf8("Café ☕ 日本 end😀"), "Caf\xE9   end", true},
+        Pasting{"", 255, "", -1, QString::fromUtf8("Œuvre – “quoted”"), "\x8Cuvre \x96 \x93quoted\x94", false},
+        Pasting{"", 255, "", -1, QString::fromUtf8("\u0080\u0081"), "\x81", true},
+        Pasting{"", 20, "", -1, QString::fromUtf8("€x"), "\x80x", false},
         // Nothing fits: the text stays as it was, a program's text beyond the limit or the mask included.
-        Pasting{"", 3, "abc", -1, "d", "abc"}, Pasting{"99999.9", 7, "1.5", -1, "5", "1.5"},
-        Pasting{"99999.9", 7, "", -1, "x1", ""}, Pasting{"", 20, "", -1, QString::fromUtf8("€x"), ""},
-        Pasting{"", 3, "abcdef", -1, "x", "abcdef"}, Pasting{"####", 0, "12345x", 2, "9", "12345x"}));
+        Pasting{"", 3, "abc", -1, "d", "abc", true}, Pasting{"99999.9", 7, "1.5", -1, "5", "1.5", true},
+        Pasting{"", 20, "", -1, QString::fromUtf8("日本"), "", true},
+        Pasting{"", 3, "abcdef", -1, "x", "abcdef", true}, Pasting{"####", 0, "12345x", 2, "9", "12345x", true}));
 
 TEST_F(TextFieldTest, AProgramsTextIsShownFromItsStart) {
   fw::TextField& field = Make("", 0);
@@ -150,7 +168,44 @@ TEST_F(TextFieldTest, ProgramTextsComeBackByteForByte) {
   for (const std::string& text : texts) {
     field.SetText(text);
     EXPECT_EQ(field.Text(), text);
-    EXPECT_EQ(Edit(field).text(), QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    EXPECT_EQ(Edit(field).text(), ShownAs(text));
+  }
+}
+
+// Each byte is one character on show, and an edit gives every byte back as it was.
+TEST_F(TextFieldTest, EveryByteComesBackFromAnEdit) {
+  fw::TextField& field = Make("", 0);
+  std::string all;
+  for (int byte = 0; byte < 256; ++byte) all += static_cast<char>(byte);
+  field.SetText(all);
+  const QString shown = Edit(field).text();
+  EXPECT_EQ(shown, ShownAs(all));
+  EXPECT_EQ(std::set<QChar>(shown.begin(), shown.end()).size(), 256u);
+  Edit(field).end(false);
+  QTest::keyClicks(fw::WidgetOf(field), "z");
+  EXPECT_EQ(field.Text(), all + "z");
+}
+
+// The bytes that Windows programs wrote above 127 show as their characters, and each character goes in as its byte.
+TEST_F(TextFieldTest, HighBytesAreTheirWindowsCharacters) {
+  const struct {
+    char byte;
+    const char* character;
+  } cases[] = {
+      {'\x80', "€"}, {'\x85', "…"}, {'\x8C', "Œ"}, {'\x9C', "œ"}, {'\x91', "‘"}, {'\x92', "’"},
+      {'\x93', "“"}, {'\x94', "”"}, {'\x96', "–"}, {'\x97', "—"}, {'\x99', "™"}, {'\x9F', "Ÿ"},
+      // Left undefined there, these stay the control characters of their code.
+      {'\x81', "\u0081"}, {'\x8D', "\u008D"}, {'\x8F', "\u008F"}, {'\x90', "\u0090"}, {'\x9D', "\u009D"},
+      {'\xA0', "\u00A0"}, {'\xE9', "é"}, {'\xFF', "ÿ"},
+  };
+  fw::TextField& field = Make("", 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.character);
+    field.SetText(std::string(1, c.byte));
+    EXPECT_EQ(Edit(field).text(), QString::fromUtf8(c.character));
+    field.SetText("");
+    Edit(field).insert(QString::fromUtf8(c.character));
+    EXPECT_EQ(field.Text(), std::string(1, c.byte));
   }
 }
 

@@ -1,5 +1,8 @@
 // Open, Revert, Save and Quit through the window, with the dialog seam answering.
+#include <QClipboard>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -152,6 +155,39 @@ TEST_F(FileCommandTest, OpenAndSaveAgainGivesTheSameBytes) {
     EXPECT_EQ(Text("Comments"), "line one\rline two");
     EXPECT_TRUE(D().messages.empty());
   }
+}
+
+// What a user types and pastes saves as the bytes of a tag: the title as its Windows characters, the date with the
+// separators its mask brought in, the track number held to the byte that holds it.
+TEST_F(FileCommandTest, TypedAndPastedTagsSaveAsTheirBytes) {
+  const std::string path = WriteSpc("b.spc", SongB());
+  Open(path);
+  auto& tabs = W().Find<fw::TabPanel>("TheTabs");
+  const QString title = QString::fromUtf8("“Quoted” – Œuvre…");
+  const std::string titleBytes = "\x93Quoted\x94 \x96 \x8Cuvre\x85";
+  Field("SongTitle").SetText("");
+  QGuiApplication::clipboard()->setText(title);
+  QTest::keySequence(fw::WidgetOf(Field("SongTitle")), QKeySequence::Paste);
+  QTest::keyClicks(fw::WidgetOf(Field("DumpedOn")), "12252004");
+  tabs.SetValue(1);
+  QTest::keyClicks(fw::WidgetOf(Field("OSTTrack")), "999");
+  EXPECT_EQ(Text("SongTitle"), titleBytes);
+  EXPECT_EQ(Text("DumpedOn"), "12/25/2004");
+  EXPECT_EQ(Text("OSTTrack"), "255");
+  EXPECT_EQ(D().beeps, 1) << "the track held to 255";
+  Save();
+
+  const std::string after = ReadFile(path);
+  EXPECT_EQ(TitleBytes(after), titleBytes + std::string(32 - titleBytes.size(), '\0'));
+  EXPECT_EQ(after.substr(0x9E, 11), std::string("12/25/2004\0", 11));
+  EXPECT_EQ(after.substr(spctest::kChunkStart),
+            spctest::Xid6().String(0x10, "").Header(0x12, 0, 255 * 256).String(0x13, "").Bytes());
+
+  Open(path);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(fw::WidgetOf(Field("SongTitle")))->text(), title);
+  EXPECT_EQ(Text("DumpedOn"), "12/25/2004");
+  EXPECT_EQ(Text("OSTTrack"), "255");
+  EXPECT_TRUE(D().messages.empty());
 }
 
 TEST_F(FileCommandTest, TwoSavesInARowBothLand) {

@@ -1,8 +1,17 @@
 // The six menu handlers, the enabled states, and the commands reached through the menus' actions and shortcuts.
 #include <QAction>
+#include <QClipboard>
+#include <QDropEvent>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QTest>
+
+#include <functional>
+#include <memory>
 
 #include "About.h"
 #include "QtAccess.h"
@@ -176,6 +185,71 @@ TEST_F(MenuHandlerTest, ShortcutsRunTheCommandsThatAreEnabled) {
   EXPECT_EQ(D().messages[0], "The file \"a.spc\" was not saved: No such file or directory.");
   Press(Qt::Key_2);
   EXPECT_TRUE(Advanced());
+}
+
+// However the user pastes into a single-line or a multi-line field, it keeps what a tag can hold and beeps for the
+// rest.
+TEST_F(MenuHandlerTest, EveryWayOfPastingKeepsWhatATagHolds) {
+  Activate();
+  const QString pasted = QString::fromUtf8("Café ☕ 日本 “end”");
+  const std::string kept = "Caf\xE9   \x93" "end\x94";
+  // The field, its widget, where a drop lands in it, and its context menu.
+  struct Target {
+    std::string name;
+    QWidget* focus;
+    QWidget* dropOn;
+    std::function<QMenu*()> contextMenu;
+    std::function<void()> clear;
+  };
+  auto* line = qobject_cast<QLineEdit*>(fw::WidgetOf(Field("SongTitle")));
+  auto* area = qobject_cast<QPlainTextEdit*>(fw::WidgetOf(Area("Comments")));
+  ASSERT_NE(line, nullptr);
+  ASSERT_NE(area, nullptr);
+  const Target targets[] = {
+      {"SongTitle", line, line, [line] { return line->createStandardContextMenu(); },
+       [this] { Field("SongTitle").SetText(""); }},
+      {"Comments", area, area->viewport(), [area] { return area->createStandardContextMenu(); },
+       [this] { Area("Comments").SetText(""); }}};
+  const std::pair<const char*, std::function<void(const Target&)>> ways[] = {
+      {"paste key", [](const Target& t) { QTest::keySequence(t.focus, QKeySequence::Paste); }},
+      {"Edit > Paste", [this](const Target&) { fw::ActionOf(W(), "EditPaste")->trigger(); }},
+      {"context menu",
+       [](const Target& t) {
+         std::unique_ptr<QMenu> menu(t.contextMenu());
+         QAction* paste = nullptr;
+         for (QAction* action : menu->actions()) {
+           if (action->text().section(u'\t', 0, 0) == QStringLiteral("&Paste")) paste = action;
+         }
+         ASSERT_NE(paste, nullptr);
+         paste->trigger();
+       }},
+      {"drop",
+       [&pasted](const Target& t) {
+         QMimeData data;
+         data.setText(pasted);
+         const QPoint at(5, 5);
+         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+         QCoreApplication::sendEvent(t.dropOn, &enter);
+         QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+         QCoreApplication::sendEvent(t.dropOn, &move);
+         QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+         QCoreApplication::sendEvent(t.dropOn, &drop);
+       }},
+  };
+  // A middle click pastes the selection, which the offscreen platform does not have; it reaches the same insertion
+  // as a drop.
+  for (const Target& target : targets) {
+    for (const auto& [way, paste] : ways) {
+      SCOPED_TRACE(target.name + ", " + way);
+      target.clear();
+      target.focus->setFocus();
+      QGuiApplication::clipboard()->setText(pasted);
+      D().beeps = 0;
+      paste(target);
+      EXPECT_EQ(Text(target.name), kept);
+      EXPECT_EQ(D().beeps, 1);
+    }
+  }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The Standard and Advanced unit modes: the conversions both ways, the masks and limits, and the validators.
+// The Standard and Advanced unit modes: the conversions both ways, the masks and limits, and the validators (with
+// the OST track's, which holds in either mode).
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -244,6 +245,14 @@ const Bound kBounds[] = {
     {"Amplification", true, "32768", "32768"},  // the Standard bound no longer holds
     {"Amplification", true, "2147483647", "2147483647"},
     {"Amplification", true, "2147483648", "2147483647"},
+    // The track number is saved in one byte, in either mode; a letter after it stays.
+    {"OSTTrack", false, "255", "255"},
+    {"OSTTrack", false, "25", "25"},
+    {"OSTTrack", false, "12a", "12a"},
+    {"OSTTrack", false, "256", "255"},
+    {"OSTTrack", false, "999", "255"},
+    {"OSTTrack", false, "300b", "255b"},
+    {"OSTTrack", true, "999", "255"},
 };
 
 TEST_F(UnitModeTest, ValidatorsHoldEachFieldToItsBound) {
@@ -261,15 +270,25 @@ TEST_F(UnitModeTest, ValidatorsHoldEachFieldToItsBound) {
 // Typed keys reach the validator as the program's own texts do.
 TEST_F(UnitModeTest, TypingPastTheBoundLeavesTheBound) {
   W().Find<fw::TabPanel>("TheTabs").SetValue(1);
-  auto* edit = qobject_cast<QLineEdit*>(fw::WidgetOf(Field("IntroLength")));
-  ASSERT_NE(edit, nullptr);
-  edit->setFocus();
-  for (char key : std::string("6001")) {
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_0 + (key - '0'), Qt::NoModifier, QString(QChar(key)));
-    QCoreApplication::sendEvent(edit, &press);
+  const struct {
+    const char* field;
+    const char* keys;
+    const char* kept;
+  } cases[] = {{"IntroLength", "6001", "5999"}, {"OSTTrack", "999", "255"}, {"OSTTrack", "2561", "255"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.field) + " " + c.keys);
+    Field(c.field).SetText("");
+    D().beeps = 0;
+    auto* edit = qobject_cast<QLineEdit*>(fw::WidgetOf(Field(c.field)));
+    ASSERT_NE(edit, nullptr);
+    edit->setFocus();
+    for (char key : std::string(c.keys)) {
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_0 + (key - '0'), Qt::NoModifier, QString(QChar(key)));
+      QCoreApplication::sendEvent(edit, &press);
+    }
+    EXPECT_EQ(Field(c.field).Text(), c.kept);
+    EXPECT_EQ(D().beeps, 1);
   }
-  EXPECT_EQ(Field("IntroLength").Text(), "5999");
-  EXPECT_EQ(D().beeps, 1);
 }
 
 }  // namespace
