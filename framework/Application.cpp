@@ -85,7 +85,9 @@ class ShortcutWatcher final : public QObject {
 
 // SIGTERM, SIGINT and SIGHUP end the run as Quit does, so that its clean-up runs. The handler only writes a byte to a
 // pipe (nothing else is safe there); the event loop reads it and quits. A signal during a command therefore takes
-// effect once the command is over, and one that comes before the loop runs ends the loop as it starts.
+// effect once the command is over, and one that comes before the loop runs ends the loop as it starts. A command
+// may never end (a disk that stopped answering): a second signal ends the process at once, as if nothing caught
+// it. A Save cut short so leaves the user's file whole, and the next start removes what the run left.
 constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 struct QuitSignals {
@@ -101,9 +103,22 @@ QuitSignals& Signals() {
 }
 
 volatile sig_atomic_t gSignalPipe = -1;
+// Set by a quit signal; cleared when an event loop starts, which acts on what came before it.
+volatile sig_atomic_t gQuitPending = 0;
 
-extern "C" void OnQuitSignal(int) {
+extern "C" void OnQuitSignal(int number) {
   const int saved = errno;
+  if (gQuitPending) {
+    // The signal is blocked while its handler runs: it takes its default action as soon as the handler returns.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    ::sigaction(number, &fallback, nullptr);
+    ::raise(number);
+    errno = saved;
+    return;
+  }
+  gQuitPending = 1;
   const char byte = 1;
   // A full pipe already holds a pending quit, so a failed write loses nothing.
   if (gSignalPipe >= 0 && ::write(gSignalPipe, &byte, 1) < 0) {
@@ -116,6 +131,7 @@ void CatchQuitSignals() {
   QuitSignals& quitSignals = Signals();
   if (quitSignals.pipe[0] >= 0) return;
   if (::pipe2(quitSignals.pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;  // the signals keep their default action
+  gQuitPending = 0;
   gSignalPipe = quitSignals.pipe[1];
   struct sigaction action {};
   action.sa_handler = OnQuitSignal;
@@ -206,6 +222,8 @@ void SetDefaultView(Window& window) { State().defaultView = &window; }
 int RuntimeRun() {
   Runtime& state = State();
   if (!state.quitRequested && QApplication::instance() != nullptr) {
+    // A signal that came before this loop quits it as it starts; only one during the loop counts as the first.
+    gQuitPending = 0;
     state.running = true;
     state.exitCode = QApplication::exec();
     state.running = false;

@@ -91,6 +91,7 @@ class Child {
   Child& operator=(const Child&) = delete;
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   void Signal(int number) const { ::kill(pid_, number); }
 
   // True once the child says "ready"; false when it ends or takes too long first.
@@ -175,6 +176,29 @@ TEST_F(Signals, TermIntAndHupEndARunAsQuitDoesAndLeaveNoFolder) {
     EXPECT_TRUE(EndedNormallyWithZero(status)) << Describe(status);
     EXPECT_EQ(PrivateFolders(tmp_), std::vector<std::string>{});
     EXPECT_TRUE(Saved());
+  }
+}
+
+// A command that never ends (a Save on a disk that stopped answering) holds the first signal back; a second one ends
+// the run at once, whichever of the three it is. The file is as it was, and what the run left goes at the next start.
+TEST_F(Signals, ASecondSignalDuringAHungSaveEndsTheRunAtOnce) {
+  for (const int second : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(second));
+    Child run(Victim("--hang-in-save"), tmp_);
+    ASSERT_TRUE(run.Ready());
+    run.Signal(SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(::waitpid(run.Pid(), nullptr, WNOHANG), 0) << "the first signal cut the Save short";
+    const auto sent = std::chrono::steady_clock::now();
+    run.Signal(second);
+    const int status = run.Wait();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == second) << Describe(status);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(10));
+    EXPECT_EQ(ReadFile(file_), original_);
+    ASSERT_EQ(PrivateFolders(tmp_).size(), 1u);
+    fw::RemoveTemporaryFoldersOfEndedRuns(tmp_);
+    EXPECT_EQ(PrivateFolders(tmp_), std::vector<std::string>{});
+    if (HasFailure()) break;  // each further run would wait out its patience too
   }
 }
 
