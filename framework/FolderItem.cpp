@@ -61,11 +61,16 @@ std::string HiddenName(const std::string& folder, const std::string& name) {
 
 // Gives the new file open on fd what the replaced file had: its owner where allowed, its extended attributes (ACLs
 // are among them) where the file system takes them, and its permission bits. None of it is worth failing a Save
-// over, so refusals are not reported.
+// over, so refusals are not reported; but a file that cannot keep its owner loses its set-id bits, or a program
+// that ran as its owner would come back as one that runs as this user.
 void CarryOver(int fd, const std::string& target, const struct stat& targetStat) {
+  mode_t mode = targetStat.st_mode & 07777;
   // The owner first: a change of owner may clear the set-id bits that the mode then puts back.
-  if (::fchown(fd, targetStat.st_uid, targetStat.st_gid) != 0) {
-    // Only the owner's own files can be given away; the bits are what matters.
+  if (sys::Fchown(fd, targetStat.st_uid, targetStat.st_gid) != 0) {
+    // Only root gives files away; a group of this user's own still keeps a shared file shared.
+    if (sys::Fchown(fd, static_cast<uid_t>(-1), targetStat.st_gid) != 0) {
+    }
+    mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
   }
   std::vector<char> names;
   for (int attempt = 0; attempt < 3; ++attempt) {
@@ -93,7 +98,15 @@ void CarryOver(int fd, const std::string& target, const struct stat& targetStat)
       // A file system without extended attributes, or one this user may not set (security labels).
     }
   }
-  ::fchmod(fd, targetStat.st_mode & 07777);
+  sys::Fchmod(fd, mode);
+}
+
+// Makes the new file open on fd ready to take target's place: everything it takes from the file it replaces first,
+// then its data and all of that to the disk, so that a crash after the rename finds it complete. On failure the
+// error is in errno.
+bool MakeReady(int fd, const std::string& target, bool replacing, const struct stat& targetStat) {
+  if (replacing) CarryOver(fd, target, targetStat);
+  return sys::Fsync(fd) == 0;
 }
 
 }  // namespace
@@ -321,6 +334,11 @@ bool FolderItem::Directory() const {
   return ::stat(path_.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool FolderItem::WritePermitted() const {
+  if (::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) == 0) return true;
+  return errno != EACCES && errno != EPERM;
+}
+
 void FolderItem::Delete() const {
   if (beside_) return beside_->Drop();
   if (::unlink(path_.c_str()) != 0 && errno == EISDIR) ::rmdir(path_.c_str());
@@ -342,40 +360,45 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
   if (beside_) {
     // Written beside already: it only needs its place.
     if (beside_->fd < 0) Fail("replace", target, ENOENT, FolderPlace(beside_->folder));
-    if (replacing) CarryOver(beside_->fd, target, targetStat);
+    if (!MakeReady(beside_->fd, target, replacing, targetStat)) {
+      const int error = errno;
+      beside_->Drop();
+      Fail("write beside", target, error, FolderPlace(beside_->folder));
+    }
     beside_->Replace(target, check);
     return;
   }
 
-  if (replacing) {
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd >= 0) {
-      CarryOver(fd, target, targetStat);
-      ::close(fd);
+  struct Descriptor {
+    int fd;
+    ~Descriptor() {
+      if (fd >= 0) ::close(fd);
     }
+  } in{sys::Open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
+  if (in.fd < 0) Fail("read", path_, errno);
+  // A file on another file system is copied beside the target straight away: no rename could take it there.
+  struct stat inStat {};
+  struct stat folderStat {};
+  if (::fstat(in.fd, &inStat) == 0 && ::stat(FolderOf(target).c_str(), &folderStat) == 0 &&
+      inStat.st_dev == folderStat.st_dev) {
+    if (!MakeReady(in.fd, target, replacing, targetStat)) Fail("write", path_, errno);
+    if (check) check(target);
+    if (sys::Rename(path_.c_str(), target.c_str()) == 0) {
+      SyncFolder(FolderOf(target));
+      return;
+    }
+    // EXDEV: the same file system mounted at two places, which a rename cannot cross either.
+    if (errno != EXDEV) Fail("replace", target, errno, FolderPlace(FolderOf(target)));
   }
-  if (check) check(target);
-  if (sys::Rename(path_.c_str(), target.c_str()) == 0) {
-    SyncFolder(FolderOf(target));
-    return;
-  }
-  if (errno != EXDEV) Fail("replace", target, errno, FolderPlace(FolderOf(target)));
 
   // Another file system: a complete copy beside the target, then the same atomic rename.
-  const int in = sys::Open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) Fail("read", path_, errno);
   BesideFile out(FolderOf(target), BaseName(target));
+  out.Create(target);
   int error = 0;
-  try {
-    out.Create(target);
-  } catch (...) {
-    ::close(in);
-    throw;
-  }
   std::vector<unsigned char> buffer(256 * 1024);
   off_t offset = 0;
   while (error == 0) {
-    const ssize_t n = ::read(in, buffer.data(), buffer.size());
+    const ssize_t n = ::pread(in.fd, buffer.data(), buffer.size(), offset);
     if (n < 0) {
       if (errno == EINTR) continue;
       error = errno;
@@ -385,9 +408,7 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
     if (sys::PwriteAll(out.fd, buffer.data(), static_cast<size_t>(n), offset) < 0) error = errno;
     offset += n;
   }
-  ::close(in);
-  if (error == 0 && replacing) CarryOver(out.fd, target, targetStat);
-  if (error == 0 && sys::Fsync(out.fd) != 0) error = errno;
+  if (error == 0 && !MakeReady(out.fd, target, replacing, targetStat)) error = errno;
   if (error != 0) Fail("write beside", target, error, FolderPlace(out.folder));
   out.Replace(target, check);
   ::unlink(path_.c_str());

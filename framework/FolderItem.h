@@ -20,6 +20,9 @@ class FolderItem {
   std::string Name() const;
   bool Exists() const;
   bool Directory() const;
+  // Whether this process's effective ids allow writing the file (the one a link names): false only where they forbid
+  // it, not for a file that is missing or a disk that can only be read.
+  bool WritePermitted() const;
 
   // Removes the file (or empty folder). Raises nothing; a failure leaves it in place.
   void Delete() const;
@@ -31,9 +34,10 @@ class FolderItem {
   // Puts this file in destination's place in one atomic step: a rename over it, from a copy in the destination's
   // folder when this file lives on another file system (that copy has no name there until the rename, where the
   // file system allows). The destination is never removed before its replacement is complete; the new file takes
-  // its owner where allowed, its permission bits and its extended attributes (ACLs among them) where the file
-  // system takes them, and a symbolic link keeps pointing at the replaced file. Other hard links to the replaced
-  // file keep its old content. A check, when given, runs after any copy and right before the rename.
+  // its owner where allowed (where not, it loses the set-id bits), its permission bits and its extended attributes
+  // (ACLs among them) where the file system takes them, all of it before it is synced to its disk, and a symbolic
+  // link keeps pointing at the replaced file. Other hard links to the replaced file keep its old content. A check,
+  // when given, runs after any copy and right before the rename.
   // Raises IOException on failure (or what the check raised), leaving the destination as it was and no stray file
   // beside it.
   void MoveFileTo(const FolderItem& destination, const ReplaceCheck& check = {}) const;

@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "WindowTestSupport.h"
+#include "support/AnotherUser.h"
 
 extern char** environ;
 
@@ -319,6 +320,103 @@ TEST_F(SafeSaveTest, SavingKeepsThePermissionBits) {
   Save();
   ExpectOldOrNew(false);
   ExpectMode(0604);
+}
+
+// A user who is not root saves a file of root's in a folder that the user may write: a file the user may write is
+// saved, and loses the set-id bits with its owner, as `cp -p` does; one the user may not write is not replaced.
+TEST_F(SafeSaveTest, AnotherUsersFileKeepsItsRightsOrIsNotReplaced) {
+  std::string whyNot;
+  const auto user = testing_support::AnotherUser(whyNot);
+  if (!user) GTEST_SKIP() << whyNot;
+  std::filesystem::create_directories(Scratch("files"));
+  Use(Scratch("files"), Scratch("tmp"));
+  ::chmod(scratch_.c_str(), 0755);
+  for (const std::string& folder : {folder_, temporary_}) ::chmod(folder.c_str(), 0777);
+  const std::string refused = "The file \"song.spc\" was not saved: there is no permission to write it.";
+  const struct {
+    mode_t mode;
+    bool saved;
+    mode_t after;
+  } cases[] = {
+      {04777, true, 0777},
+      {02777, true, 0777},
+      {06666, true, 0666},
+      {0644, false, 0644},
+      {04755, false, 04755},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("mode " + std::to_string(c.mode));
+    std::filesystem::remove(path_);
+    Restore();
+    ASSERT_EQ(::chmod(path_.c_str(), c.mode), 0);
+    OpenAndEdit();
+    const std::string said = testing_support::AsAnotherUser(*user, [this] {
+      Save();
+      std::string shown;
+      for (const std::string& message : D().messages) shown += message;
+      return shown;
+    });
+    EXPECT_EQ(said, c.saved ? "" : refused);
+    struct stat st {};
+    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.after);
+    EXPECT_EQ(st.st_uid, c.saved ? user->first : 0u);
+    EXPECT_TRUE(ReadFile(path_) == (c.saved ? expected_ : original_));
+    EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
+    EXPECT_TRUE(std::filesystem::is_empty(temporary_));
+  }
+}
+
+// The calls of the file layer that act on a new file once it is written; "" for the others.
+std::string OnTheNewFile(Op op) {
+  switch (op) {
+    case Op::Write:
+      return "write";
+    case Op::Sync:
+      return "sync";
+    case Op::Rename:
+      return "rename";
+    case Op::Owner:
+      return "owner";
+    case Op::Mode:
+      return "mode";
+    default:
+      return "";
+  }
+}
+
+// Whatever the new file takes from the one it replaces (owner, extended attributes, mode) is set before its data is
+// synced, and nothing is written after it: after a crash the file in place has them, whichever way it was written.
+TEST_F(SafeSaveTest, TheFileTakesItsRightsBeforeItIsSynced) {
+  Tmpfs disk("4m");
+  std::filesystem::create_directories(Scratch("files"));
+  for (const std::string place : {"temporary folder", "other file system", "beside"}) {
+    SCOPED_TRACE(place);
+    std::optional<TmpdirAt> broken;
+    if (!PlaceWritingThrough(place, disk, broken)) continue;
+    ::chmod(path_.c_str(), 0640);
+    OpenAndEdit();
+    std::vector<Op> calls;
+    fw::faults::SetHook([&calls](Op op) {
+      calls.push_back(op);
+      return 0;
+    });
+    Save();
+    fw::faults::SetHook({});
+    EXPECT_TRUE(D().messages.empty());
+    ExpectMode(0640);
+    // From the last change of owner on, what acts on the new file: its mode, its sync and the rename that puts it
+    // in place, in this order, and no write (the last look at the opened file opens and closes it, and a link may
+    // name the new file right before the rename).
+    const auto owner = std::find(calls.rbegin(), calls.rend(), Op::Owner);
+    ASSERT_NE(owner, calls.rend());
+    std::string last;
+    for (auto call = owner.base() - 1; call != calls.end(); ++call) {
+      const std::string name = OnTheNewFile(*call);
+      if (!name.empty()) last += (last.empty() ? "" : " ") + name;
+    }
+    EXPECT_EQ(last, "owner mode sync rename");
+  }
 }
 
 TEST_F(SafeSaveTest, ALinkKeepsPointingAtTheReplacedFile) {
