@@ -3,16 +3,16 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <random>
+#include <ctime>
 #include <vector>
 
 #include "Failures.h"
@@ -37,8 +37,6 @@ std::string FolderOf(const std::string& path) {
   throw IOException(error, sys::Describe(verb, path, error), place.empty() ? path : std::move(place));
 }
 
-std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
 // Failures of writing beside a file are its folder's: the place that has no room, or cannot be written.
 std::string FolderPlace(const std::string& folder) { return folder == "/" ? folder : folder + "/"; }
 
@@ -51,12 +49,71 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
-// A hidden name beside a file of that name that nobody can predict.
-std::string HiddenName(const std::string& folder, const std::string& name) {
-  static std::mt19937_64 random{std::random_device{}()};
-  char suffix[17];
-  snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
-  return (folder == "/" ? "" : folder) + "/." + name + "." + suffix;
+constexpr char kLettersAndDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr size_t kAlphabet = sizeof kLettersAndDigits - 1;
+
+bool IsLetterOrDigit(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+
+// Whether name is prefix followed by exactly count letters or digits.
+bool HasNamePattern(const char* name, const char* prefix, size_t count) {
+  const size_t length = std::strlen(prefix);
+  if (std::strlen(name) != length + count || std::strncmp(name, prefix, length) != 0) return false;
+  for (const char* c = name + length; *c != '\0'; ++c) {
+    if (!IsLetterOrDigit(*c)) return false;
+  }
+  return true;
+}
+
+// Letters and digits that nobody can predict, from the system's random source, so that nobody can take a name
+// before this program does.
+std::string RandomCharacters(size_t count) {
+  std::string characters;
+  unsigned char bytes[32];
+  while (characters.size() < count) {
+    const ssize_t got = ::getrandom(bytes, sizeof bytes, 0);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw IOException(errno, std::string("Could not make a name nobody can guess: ") + std::strerror(errno) + ".");
+    }
+    // Only bytes below the largest multiple of the alphabet's size, so that every character is as likely.
+    for (ssize_t i = 0; i < got && characters.size() < count; ++i) {
+      if (bytes[i] < 256 / kAlphabet * kAlphabet) characters += kLettersAndDigits[bytes[i] % kAlphabet];
+    }
+  }
+  return characters;
+}
+
+// The copy written beside a file has a name of its own, whatever the file's name (a long one leaves no room to
+// add to it), that a later Save recognises should a killed run leave the copy behind.
+constexpr char kCopyPrefix[] = ".quenlet-";
+constexpr size_t kCopyRandom = 12;
+
+std::string CopyName(const std::string& folder) {
+  return (folder == "/" ? "" : folder) + "/" + kCopyPrefix + RandomCharacters(kCopyRandom);
+}
+
+// Nothing written or changed in it for a minute: what a run is still making is never that old.
+bool UntouchedForAMinute(const struct stat& st) {
+  timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec - st.st_mtim.tv_sec > 60;
+}
+
+// Removes the copies that Saves killed between naming a copy and its rename left in the folder: regular files of
+// the copies' name pattern, of this user, with no other link, untouched for a minute (so that a Save still writing
+// one is left alone). A name that only resembles the pattern stays, and so does whatever cannot be removed.
+void RemoveLeftCopies(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const int fd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!HasNamePattern(entry->d_name, kCopyPrefix, kCopyRandom)) continue;
+    struct stat st {};
+    if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        st.st_uid == ::geteuid() && st.st_nlink == 1 && UntouchedForAMinute(st))
+      ::unlinkat(fd, entry->d_name, 0);
+  }
+  ::closedir(dir);
 }
 
 // Gives the new file open on fd what the replaced file had: its owner where allowed, its extended attributes (ACLs
@@ -116,12 +173,10 @@ bool MakeReady(int fd, const std::string& target, bool replacing, const struct s
 // start. Whatever did not reach its place goes with this object.
 struct FolderItem::BesideFile {
   std::string folder;  // no trailing "/" (except the root)
-  std::string name;    // of the file beside which it was made, for the hidden names
   int fd = -1;
   std::string named;  // its hidden path while it has one
 
-  BesideFile(std::string folderPath, std::string siblingName)
-      : folder(std::move(folderPath)), name(std::move(siblingName)) {}
+  explicit BesideFile(std::string folderPath) : folder(std::move(folderPath)) {}
   ~BesideFile() { Drop(); }
   BesideFile(const BesideFile&) = delete;
   BesideFile& operator=(const BesideFile&) = delete;
@@ -139,7 +194,7 @@ struct FolderItem::BesideFile {
     // Kernels and file systems without O_TMPFILE say so in one of these ways.
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
       for (int attempt = 0; attempt < 100; ++attempt) {
-        named = HiddenName(folder, name);
+        named = CopyName(folder);
         fd = sys::Open(named.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) break;
       }
@@ -159,7 +214,7 @@ struct FolderItem::BesideFile {
     }
     if (named.empty()) {
       for (int attempt = 0; attempt < 100 && named.empty(); ++attempt) {
-        const std::string hidden = HiddenName(folder, name);
+        const std::string hidden = CopyName(folder);
         if (sys::LinkDescriptor(fd, hidden.c_str()) == 0) {
           named = hidden;
         } else if (errno != EEXIST) {
@@ -219,32 +274,11 @@ TemporaryFolder& Temporary() {
 }
 
 constexpr char kTemporaryPrefix[] = "quenlet-";
-constexpr char kSuffixAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-constexpr size_t kSuffixLength = 6;
+constexpr size_t kTemporaryRandom = 6;
 
 std::string TemporaryLocation() {
   const char* base = std::getenv("TMPDIR");
   return StripSlashes(base && base[0] == '/' ? base : "/tmp");
-}
-
-// Names nobody can predict, so that nobody can take the next one first.
-std::string RandomSuffix() {
-  static std::random_device device;
-  uint64_t bits = (static_cast<uint64_t>(device()) << 32) | device();
-  std::string suffix;
-  for (size_t i = 0; i < kSuffixLength; ++i, bits /= sizeof kSuffixAlphabet - 1)
-    suffix += kSuffixAlphabet[bits % (sizeof kSuffixAlphabet - 1)];
-  return suffix;
-}
-
-// The prefix and six letters or digits, as mkdtemp would make them; nothing that merely resembles it.
-bool IsTemporaryFolderName(const char* name) {
-  const size_t prefix = sizeof kTemporaryPrefix - 1;
-  if (std::strlen(name) != prefix + kSuffixLength || std::strncmp(name, kTemporaryPrefix, prefix) != 0) return false;
-  for (const char* c = name + prefix; *c != '\0'; ++c) {
-    if (!((*c >= 'A' && *c <= 'Z') || (*c >= 'a' && *c <= 'z') || (*c >= '0' && *c <= '9'))) return false;
-  }
-  return true;
 }
 
 // A real folder (not a link) of this user that nobody else may enter. A run's folder has this mode only while its
@@ -366,6 +400,7 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
       Fail("write beside", target, error, FolderPlace(beside_->folder));
     }
     beside_->Replace(target, check);
+    RemoveLeftCopies(FolderOf(target));
     return;
   }
 
@@ -385,6 +420,7 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
     if (check) check(target);
     if (sys::Rename(path_.c_str(), target.c_str()) == 0) {
       SyncFolder(FolderOf(target));
+      RemoveLeftCopies(FolderOf(target));
       return;
     }
     // EXDEV: the same file system mounted at two places, which a rename cannot cross either.
@@ -392,7 +428,7 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
   }
 
   // Another file system: a complete copy beside the target, then the same atomic rename.
-  BesideFile out(FolderOf(target), BaseName(target));
+  BesideFile out(FolderOf(target));
   out.Create(target);
   int error = 0;
   std::vector<unsigned char> buffer(256 * 1024);
@@ -411,6 +447,7 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
   if (error == 0 && !MakeReady(out.fd, target, replacing, targetStat)) error = errno;
   if (error != 0) Fail("write beside", target, error, FolderPlace(out.folder));
   out.Replace(target, check);
+  RemoveLeftCopies(FolderOf(target));
   ::unlink(path_.c_str());
 }
 
@@ -422,7 +459,7 @@ std::string FolderItem::ResolvedPath() const {
 std::shared_ptr<FolderItem> FolderItem::UnnamedBeside(const std::string& siblingPath) {
   const std::string sibling = StripSlashes(siblingPath);
   auto item = std::make_shared<FolderItem>(FolderOf(sibling));
-  item->beside_ = std::make_shared<BesideFile>(FolderOf(sibling), BaseName(sibling));
+  item->beside_ = std::make_shared<BesideFile>(FolderOf(sibling));
   return item;
 }
 
@@ -474,7 +511,8 @@ std::shared_ptr<FolderItem> GetTemporaryFolderItem() {
     const std::string location = TemporaryLocation();
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-      const std::string path = (location == "/" ? "" : location) + "/" + kTemporaryPrefix + RandomSuffix();
+      const std::string path =
+          (location == "/" ? "" : location) + "/" + kTemporaryPrefix + RandomCharacters(kTemporaryRandom);
       error = MakeLockedFolder(path, folder.lock);
       if (error == 0) folder.path = path + "/";
     }
@@ -496,7 +534,7 @@ void RemoveTemporaryFoldersOfEndedRuns(const std::string& location) {
   if (dir == nullptr) return;
   const int parent = ::dirfd(dir);
   while (const dirent* entry = ::readdir(dir)) {
-    if (IsTemporaryFolderName(entry->d_name)) RemoveIfEnded(parent, entry->d_name);
+    if (HasNamePattern(entry->d_name, kTemporaryPrefix, kTemporaryRandom)) RemoveIfEnded(parent, entry->d_name);
   }
   ::closedir(dir);
 }

@@ -37,7 +37,9 @@ class FolderItem {
   // its owner where allowed (where not, it loses the set-id bits), its permission bits and its extended attributes
   // (ACLs among them) where the file system takes them, all of it before it is synced to its disk, and a symbolic
   // link keeps pointing at the replaced file. Other hard links to the replaced file keep its old content. A check,
-  // when given, runs after any copy and right before the rename.
+  // when given, runs after any copy and right before the rename. Once the file is in place, the copies that Saves
+  // killed midway left in its folder go: regular files of those copies' names, of this user, with one link,
+  // untouched for a minute.
   // Raises IOException on failure (or what the check raised), leaving the destination as it was and no stray file
   // beside it.
   void MoveFileTo(const FolderItem& destination, const ReplaceCheck& check = {}) const;
@@ -46,10 +48,11 @@ class FolderItem {
   std::string ResolvedPath() const;
 
   // A new file in the folder of the file at siblingPath that has no name there until MoveFileTo puts it in a
-  // file's place: made with O_TMPFILE, or, where the file system refuses that, as a hidden file of an unguessable
-  // name created exclusively. BinaryStream::Create makes it (once) and writes to it; Delete, or the last copy of
-  // the item going away, drops a file that was not put in place. Its AbsolutePath is its folder's (ending with
-  // "/"), so failures on it name the folder; its Name is "".
+  // file's place: made with O_TMPFILE, or, where the file system refuses that, as a hidden file created
+  // exclusively. Whenever it has a name, that is a short one of its own (whatever the sibling's name) that nobody
+  // can guess. BinaryStream::Create makes it (once) and writes to it; Delete, or the last copy of the item going
+  // away, drops a file that was not put in place. Its AbsolutePath is its folder's (ending with "/"), so failures
+  // on it name the folder; its Name is "".
   static std::shared_ptr<FolderItem> UnnamedBeside(const std::string& siblingPath);
   bool Unnamed() const { return beside_ != nullptr; }
 

@@ -1,8 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <filesystem>
 #include <stdexcept>
 
@@ -243,6 +245,81 @@ TEST_F(Replace, ACheckThatRaisesStopsTheMove) {
     EXPECT_EQ(Entries(folder), std::vector<std::string>{"song.spc"});
     std::filesystem::remove(work_ + "/link.spc");
     std::filesystem::remove(work_ + "/new");
+  }
+}
+
+// A Save killed between naming its copy and the rename leaves the copy beside the file; the next replacement in that
+// folder removes it, whichever way the new file came, once nothing has touched it for a minute. Nothing that only
+// resembles such a copy goes.
+TEST_F(Replace, TheNextReplacementRemovesACopyThatAKilledSaveLeft) {
+  testing_support::Tmpfs other("1m");
+  const std::string copy = ".quenlet-Ab3dEf6hIj9L";
+  const struct {
+    std::string name;
+    std::string kind;  // "file", "linked" (a second hard link), "foreign" (another user's), "link", "folder"
+    int age;           // seconds
+    bool removed;
+  } cases[] = {
+      {copy, "file", 120, true},
+      {".quenlet-fresh0000000", "file", 0, false},
+      {".quenlet-n0tAminute00", "file", 50, false},
+      {".quenlet-hardL1nked00", "linked", 120, false},
+      {".quenlet-an0therUser0", "foreign", 120, false},
+      {".quenlet-symb0licL1nk", "link", 120, false},
+      {".quenlet-f0lder000000", "folder", 120, false},
+      {".quenlet-short", "file", 120, false},
+      {".quenlet-Ab3dEf6hIj9L.spc", "file", 120, false},
+      {"quenlet-Ab3dEf6hIj9L", "file", 120, false},
+      {".quenlet-Ab3dEf6h_j9L", "file", 120, false},
+  };
+  for (const std::string from : {"same file system", "other file system", "unnamed"}) {
+    SCOPED_TRACE(from);
+    if (from == "other file system" && !other.Mounted()) continue;
+    const std::string folder = from == "other file system" ? other.Path() + "/files" : work_ + "/files";
+    std::filesystem::create_directories(folder);
+    const std::string target = folder + "/song.spc";
+    WriteFile(target, "old");
+    WriteFile(folder + "/keep.spc", "the user's");
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    for (const auto& c : cases) {
+      const std::string path = folder + "/" + c.name;
+      if (c.kind == "folder") {
+        ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+      } else if (c.kind == "link") {
+        ASSERT_EQ(::symlink("keep.spc", path.c_str()), 0);
+      } else if (c.kind == "linked") {
+        ASSERT_EQ(::link((folder + "/keep.spc").c_str(), path.c_str()), 0);
+      } else {
+        WriteFile(path, "a copy");
+      }
+      if (c.kind == "foreign") {
+        ASSERT_EQ(::lchown(path.c_str(), ::geteuid() + 4242, static_cast<gid_t>(-1)), 0);
+      }
+      const timespec then{now.tv_sec - c.age, now.tv_nsec};
+      const timespec times[2] = {then, then};
+      ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << c.name;
+    }
+    std::shared_ptr<FolderItem> source;
+    if (from == "unnamed") {
+      source = FolderItem::UnnamedBeside(target);
+      auto out = BinaryStream::Create(*source);
+      out->Write("new");
+      out->Close();
+    } else {
+      WriteFile(work_ + "/new", "new");
+      source = GetFolderItem(work_ + "/new");
+    }
+
+    source->MoveFileTo(FolderItem(target));
+
+    EXPECT_EQ(ReadFile(target), "new");
+    EXPECT_EQ(ReadFile(folder + "/keep.spc"), "the user's");
+    for (const auto& c : cases) {
+      struct stat st {};
+      EXPECT_EQ(::lstat((folder + "/" + c.name).c_str(), &st) != 0, c.removed) << c.name;
+    }
+    std::filesystem::remove_all(folder);
   }
 }
 

@@ -1,6 +1,7 @@
 // Save never loses the opened file: whatever fails (an injected fault at any open, write, sync, rename, link or
 // close, a full or read-only disk, a temporary folder on another file system or not usable at all, a kill), the
 // file is either untouched or completely the new one, nothing is left beside it, and a failure is reported.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <iostream>
 #include <optional>
 #include <tuple>
@@ -419,6 +421,34 @@ TEST_F(SafeSaveTest, TheFileTakesItsRightsBeforeItIsSynced) {
   }
 }
 
+// The copy written beside the file has a short name of its own: a name as long as the file system allows, but for
+// a few bytes, saves whichever way the new file is written.
+TEST_F(SafeSaveTest, ALongNameSavesWhereverTheNewFileIsWritten) {
+  Tmpfs disk("4m");
+  std::filesystem::create_directories(Scratch("files"));
+  // 246 bytes: 80 characters of three bytes each in UTF-8, then "ab.spc".
+  std::string name;
+  for (int i = 0; i < 80; ++i) name += "\xE9\x95\xB7";
+  name += "ab.spc";
+  ASSERT_EQ(name.size(), 246u);
+  for (const std::string place : {"temporary folder", "other file system", "beside"}) {
+    SCOPED_TRACE(place);
+    std::optional<TmpdirAt> broken;
+    if (!PlaceWritingThrough(place, disk, broken)) continue;
+    const std::string path = folder_ + "/" + name;
+    std::filesystem::rename(path_, path);
+    Open(path);
+    Field("SongTitle").SetText("New title");
+    D().messages.clear();
+    Save();
+    EXPECT_EQ(D().messages, std::vector<std::string>{});
+    EXPECT_NE(ReadFile(path).find("New title"), std::string::npos);
+    EXPECT_EQ(Entries(folder_), std::vector<std::string>{name});
+    EXPECT_TRUE(std::filesystem::is_empty(temporary_));
+    std::filesystem::remove(path);
+  }
+}
+
 TEST_F(SafeSaveTest, ALinkKeepsPointingAtTheReplacedFile) {
   std::filesystem::create_directories(Scratch("files"));
   Use(Scratch("files"), Scratch("tmp"));
@@ -538,7 +568,8 @@ int RunVictim(const std::string& file, const std::string& temporary, long k) {
 
 // Kills the victim right before each call of the file layer in turn. The file is always the old or the new one.
 // The copy written beside it has no name until it replaces the file, so a kill leaves nothing beside it, except
-// at the one step between naming that copy and the rename (named: how many such steps the way of saving has).
+// at the one step between naming that copy and the rename (named: how many such steps the way of saving has);
+// the next Save of the file removes that copy once it is a minute old.
 void KillAtEveryStep(const std::string& folder, const std::string& temporary, int named) {
   if (!temporary.empty()) std::filesystem::create_directories(temporary);
   const std::string path = folder + "/song.spc";
@@ -562,9 +593,14 @@ void KillAtEveryStep(const std::string& folder, const std::string& temporary, in
     if (!beside.empty()) {
       ++leftBeside;
       EXPECT_EQ(beside.size(), 1u);
-      EXPECT_EQ(std::filesystem::path(beside[0]).filename().string().rfind(".song.spc.", 0), 0u) << beside[0];
-      // A killed run cannot tidy up after itself.
-      for (const auto& entry : beside) std::filesystem::remove(entry);
+      EXPECT_EQ(std::filesystem::path(beside[0]).filename().string().rfind(".quenlet-", 0), 0u) << beside[0];
+      timespec then {};
+      ::clock_gettime(CLOCK_REALTIME, &then);
+      then.tv_sec -= 120;
+      const timespec times[2] = {then, then};
+      for (const auto& entry : beside) ::utimensat(AT_FDCWD, entry.c_str(), times, AT_SYMLINK_NOFOLLOW);
+      EXPECT_EQ(RunVictim(path, temporary, 1L << 40), 0);
+      for (const auto& entry : beside) EXPECT_FALSE(std::filesystem::exists(entry)) << entry;
     }
     if (outcome != SIGKILL) {
       EXPECT_EQ(outcome, 0);
