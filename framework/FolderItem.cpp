@@ -37,6 +37,8 @@ std::string FolderOf(const std::string& path) {
   throw IOException(error, sys::Describe(verb, path, error), place.empty() ? path : std::move(place));
 }
 
+std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
 // Failures of writing beside a file are its folder's: the place that has no room, or cannot be written.
 std::string FolderPlace(const std::string& folder) { return folder == "/" ? folder : folder + "/"; }
 
@@ -91,6 +93,8 @@ constexpr size_t kCopyRandom = 12;
 std::string CopyName(const std::string& folder) {
   return (folder == "/" ? "" : folder) + "/" + kCopyPrefix + RandomCharacters(kCopyRandom);
 }
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // Nothing written or changed in it for a minute: what a run is still making is never that old.
 bool UntouchedForAMinute(const struct stat& st) {
@@ -242,81 +246,24 @@ struct FolderItem::BesideFile {
 
 namespace {
 
-// The run's private folder, and a descriptor of it that holds an exclusive lock for as long as the folder is in use:
-// the lock is how a later run tells a folder of a live run from one whose run was killed.
-struct TemporaryFolder {
-  std::string path;  // ends with "/"
-  std::string override;
-  int lock = -1;
-  ~TemporaryFolder() {
-    if (!path.empty()) {
-      if (DIR* dir = ::opendir(path.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-          const std::string name = entry->d_name;
-          if (name != "." && name != "..") ::unlink((path + name).c_str());
-        }
-        ::closedir(dir);
-      }
-      ::rmdir(path.c_str());
-    }
-    // Only once the folder is gone: until then a sweeping run must see it as alive.
-    Release();
-  }
-  void Release() {
-    if (lock >= 0) ::close(lock);
-    lock = -1;
-  }
-};
-
-TemporaryFolder& Temporary() {
-  static TemporaryFolder folder;
-  return folder;
-}
-
 constexpr char kTemporaryPrefix[] = "quenlet-";
 constexpr size_t kTemporaryRandom = 6;
+// A run's folder is private to its user and carries the sign that this program made it: the sticky bit, which a
+// run sets together with the private mode, and only while it holds the folder's lock. mktemp and mkdir never set
+// it, so another program's folder of the same name pattern is never taken for a run's.
+constexpr mode_t kRunFolderMode = S_ISVTX | 0700;
 
-std::string TemporaryLocation() {
-  const char* base = std::getenv("TMPDIR");
-  return StripSlashes(base && base[0] == '/' ? base : "/tmp");
+// Removes the folder name in parent while that name is still the folder seen (never one made under the name since,
+// nor a link); only an empty folder can go.
+void RemoveIfStillThere(int parent, const char* name, const struct stat& folder) {
+  struct stat now {};
+  if (::fstatat(parent, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(now, folder))
+    ::unlinkat(parent, name, AT_REMOVEDIR);
 }
 
-// A real folder (not a link) of this user that nobody else may enter. A run's folder has this mode only while its
-// run holds the lock on it: it is made with another mode, and opened to others never.
-bool IsPrivateFolder(const struct stat& st) {
-  return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 07777) == 0700;
-}
-
-// Makes the folder and locks it before it becomes private: a sweeping run never takes it for the folder of an ended
-// run. Returns 0 with the lock in lock, or the error (EEXIST for a name already taken).
-int MakeLockedFolder(const std::string& path, int& lock) {
-  if (::mkdir(path.c_str(), 0500) != 0) return errno;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  int error = fd < 0 ? errno : 0;
-  if (error == 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) error = errno;
-  if (error == 0 && ::fchmod(fd, 0700) != 0) error = errno;
-  if (error != 0) {
-    if (fd >= 0) ::close(fd);
-    ::rmdir(path.c_str());
-    return error;
-  }
-  lock = fd;
-  return 0;
-}
-
-// Removes the folder name in parent when it is the private folder of a run that has ended: its lock can be taken.
-// Never follows a link, never descends into a folder within; what cannot be removed stays.
-void RemoveIfEnded(int parent, const char* name) {
-  struct stat seen {};
-  if (::fstatat(parent, name, &seen, AT_SYMLINK_NOFOLLOW) != 0 || !IsPrivateFolder(seen)) return;
-  const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return;
-  struct stat opened {};
-  if (::fstat(fd, &opened) != 0 || opened.st_dev != seen.st_dev || opened.st_ino != seen.st_ino ||
-      !IsPrivateFolder(opened) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return;
-  }
+// Removes the files and links directly in the folder open on fd (a folder within stays, and nothing in it is
+// looked at), all through that descriptor, then the folder under its name in parent.
+void EmptyAndRemove(int parent, const char* name, int fd, const struct stat& folder) {
   // The descriptor of the listing shares the lock's open file; closing it keeps the lock.
   const int listing = ::dup(fd);
   if (DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr) {
@@ -329,11 +276,105 @@ void RemoveIfEnded(int parent, const char* name) {
   } else if (listing >= 0) {
     ::close(listing);
   }
-  // The name must still be the folder that is locked here, not one made under it since.
-  struct stat now {};
-  if (::fstatat(parent, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == opened.st_dev &&
-      now.st_ino == opened.st_ino)
-    ::unlinkat(parent, name, AT_REMOVEDIR);
+  RemoveIfStillThere(parent, name, folder);
+}
+
+// The run's private folder, and a descriptor of it that holds an exclusive lock for as long as the folder is in use:
+// the lock is how a later run tells a folder of a live run from one whose run was killed.
+struct TemporaryFolder {
+  std::string path;  // ends with "/"
+  std::string override;
+  int lock = -1;
+  ~TemporaryFolder() {
+    if (!path.empty() && lock >= 0) Remove();
+    // Only once the folder is gone: until then a sweeping run must see it as alive.
+    Release();
+  }
+  // Through the descriptor that holds the lock, and only while the name is still that folder: a folder that went
+  // during the run may have been made again under its name, as someone else's or as a link to one.
+  void Remove() {
+    const std::string folder = StripSlashes(path);
+    const std::string name = BaseName(folder);
+    const int parent = ::open(FolderOf(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0) return;
+    struct stat held {};
+    struct stat named {};
+    if (::fstat(lock, &held) == 0 && ::fstatat(parent, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        SameFile(held, named))
+      EmptyAndRemove(parent, name.c_str(), lock, held);
+    ::close(parent);
+  }
+  void Release() {
+    if (lock >= 0) ::close(lock);
+    lock = -1;
+  }
+};
+
+TemporaryFolder& Temporary() {
+  static TemporaryFolder folder;
+  return folder;
+}
+
+std::string TemporaryLocation() {
+  const char* base = std::getenv("TMPDIR");
+  return StripSlashes(base && base[0] == '/' ? base : "/tmp");
+}
+
+// A real folder (not a link) of this user that nobody else may enter, with the sign of a run's folder.
+bool IsRunFolder(const struct stat& st) {
+  return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 07777) == kRunFolderMode;
+}
+
+// Makes the folder, locks it, and only then makes it private and gives it the sign: a sweeping run never takes it
+// for the folder of an ended run. Returns 0 with the lock in lock, or the error (EEXIST for a name already taken).
+int MakeLockedFolder(const std::string& path, int& lock) {
+  if (::mkdir(path.c_str(), 0500) != 0) return errno;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int error = fd < 0 ? errno : 0;
+  if (error == 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) error = errno;
+  if (error == 0 && ::fchmod(fd, kRunFolderMode) != 0) error = errno;
+  // A file system may drop the sign silently; without it a killed run's folder would never be emptied.
+  struct stat st {};
+  if (error == 0 && ::fstat(fd, &st) != 0) error = errno;
+  if (error == 0 && !IsRunFolder(st)) error = EOPNOTSUPP;
+  if (error != 0) {
+    if (fd >= 0) ::close(fd);
+    ::rmdir(path.c_str());
+    return error;
+  }
+  lock = fd;
+  return 0;
+}
+
+// Makes a private folder in location; returns its path (ending with "/") with its lock in lock.
+std::string MakeTemporaryFolder(const std::string& location, int& lock) {
+  int error = EEXIST;
+  for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+    const std::string path =
+        (location == "/" ? "" : location) + "/" + kTemporaryPrefix + RandomCharacters(kTemporaryRandom);
+    error = MakeLockedFolder(path, lock);
+    if (error == 0) return path + "/";
+  }
+  Fail("create a temporary folder in", location, error);
+}
+
+// Tidies the folder name in parent, of this program's name pattern, when no run holds its lock: a run's folder goes
+// with the files and links in it; any other folder of this user is only removed when it is empty and untouched for
+// a minute (a run still making its folder, or what a run killed while making it left).
+// Never follows a link, never descends into a folder within; what cannot be removed stays.
+void RemoveIfEnded(int parent, const char* name) {
+  struct stat seen {};
+  if (::fstatat(parent, name, &seen, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(seen.st_mode) || seen.st_uid != ::geteuid())
+    return;
+  const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat opened {};
+  if (::fstat(fd, &opened) == 0 && SameFile(opened, seen) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    if (IsRunFolder(opened))
+      EmptyAndRemove(parent, name, fd, opened);
+    else if (UntouchedForAMinute(opened))
+      RemoveIfStillThere(parent, name, opened);
+  }
   ::close(fd);
 }
 
@@ -501,23 +542,13 @@ std::shared_ptr<FolderItem> GetTemporaryFolderItem() {
   if (!folder.path.empty()) {
     struct stat st {};
     struct stat held {};
-    if (::lstat(StripSlashes(folder.path).c_str(), &st) != 0 || !IsPrivateFolder(st) ||
+    if (::lstat(StripSlashes(folder.path).c_str(), &st) != 0 || !IsRunFolder(st) ||
         ::fstat(folder.lock, &held) != 0 || held.st_dev != st.st_dev || held.st_ino != st.st_ino) {
       folder.path.clear();
       folder.Release();
     }
   }
-  if (folder.path.empty()) {
-    const std::string location = TemporaryLocation();
-    int error = EEXIST;
-    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-      const std::string path =
-          (location == "/" ? "" : location) + "/" + kTemporaryPrefix + RandomCharacters(kTemporaryRandom);
-      error = MakeLockedFolder(path, folder.lock);
-      if (error == 0) folder.path = path + "/";
-    }
-    if (error != 0) Fail("create a temporary folder in", location, error);
-  }
+  if (folder.path.empty()) folder.path = MakeTemporaryFolder(TemporaryLocation(), folder.lock);
   return std::make_shared<FolderItem>(folder.path);
 }
 
@@ -568,5 +599,12 @@ std::shared_ptr<FolderItem> BundleResourcesOf(const FolderItem& executable) {
 void SetBundleResourcesForTesting(const std::string& folder) { ResourcesOverride() = folder; }
 
 void SetTemporaryFolderForTesting(const std::string& folder) { Temporary().override = folder; }
+
+std::string MakeFolderOfAKilledRunForTesting(const std::string& location) {
+  int lock = -1;
+  const std::string path = MakeTemporaryFolder(location, lock);
+  ::close(lock);
+  return path;
+}
 
 }  // namespace fw

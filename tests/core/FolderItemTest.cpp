@@ -33,6 +33,9 @@ mode_t ModeOf(const std::string& path) {
   return st.st_mode & 07777;
 }
 
+// Private to the user, with the sticky bit as the sign of a run's folder.
+constexpr mode_t kRunFolder = 01700;
+
 class Replace : public ::testing::Test {
  protected:
   void SetUp() override { work_ = testing_support::ScratchFolder(); }
@@ -66,7 +69,7 @@ TEST(FolderItems, TheTemporaryFolderIsPrivateToTheRun) {
   ASSERT_FALSE(path.empty());
   EXPECT_EQ(path.back(), '/');
   EXPECT_TRUE(temp->Directory());
-  EXPECT_EQ(ModeOf(path), 0700u);
+  EXPECT_EQ(ModeOf(path), kRunFolder);
   EXPECT_EQ(GetTemporaryFolderItem()->AbsolutePath(), path);
   EXPECT_NE(path.rfind("/tmp/quenlet-", 0), std::string::npos);
 }
@@ -77,17 +80,18 @@ TEST(FolderItems, TheTemporaryFolderIsMadeAgainWhenItIsGoneOrNoLongerPrivate) {
   ASSERT_EQ(::rmdir(first.c_str()), 0);
   const std::string second = GetTemporaryFolderItem()->AbsolutePath();
   EXPECT_EQ(second.back(), '/');
-  EXPECT_EQ(ModeOf(second), 0700u);
+  EXPECT_EQ(ModeOf(second), kRunFolder);
 
   ASSERT_EQ(::chmod(second.c_str(), 0777), 0);
   const std::string third = GetTemporaryFolderItem()->AbsolutePath();
   EXPECT_NE(third, second);
   EXPECT_EQ(third.back(), '/');
-  EXPECT_EQ(ModeOf(third), 0700u);
+  EXPECT_EQ(ModeOf(third), kRunFolder);
   EXPECT_EQ(GetTemporaryFolderItem()->AbsolutePath(), third);
 
-  // The run no longer holds the folder it gave up: once that looks private again, a sweep takes it, not the new one.
-  ASSERT_EQ(::chmod(second.c_str(), 0700), 0);
+  // The run no longer holds the folder it gave up: once that looks like a run's again, a sweep takes it, not the
+  // new one.
+  ASSERT_EQ(::chmod(second.c_str(), kRunFolder), 0);
   RemoveTemporaryFoldersOfEndedRuns(third.substr(0, third.rfind('/', third.size() - 2)));
   EXPECT_FALSE(std::filesystem::exists(second));
   EXPECT_TRUE(std::filesystem::is_directory(third));

@@ -180,6 +180,36 @@ TEST_F(Signals, TermIntAndHupEndARunAsQuitDoesAndLeaveNoFolder) {
   }
 }
 
+// A cleaner removes the folder of a long run, and someone makes the name again, as a folder of their own or as a
+// link to one: the run's exit leaves it and what is in it alone.
+TEST_F(Signals, AnExitLeavesAFolderMadeAgainUnderItsName) {
+  const std::string elsewhere = scratch_ + "/elsewhere";
+  fs::create_directories(elsewhere);
+  WriteFile(elsewhere + "/theirs.txt", "someone else's");
+  for (const std::string made : {"a folder", "a link"}) {
+    SCOPED_TRACE(made);
+    Child run(Victim("--serve"), tmp_);
+    ASSERT_TRUE(run.Ready());
+    const auto folders = PrivateFolders(tmp_);
+    ASSERT_EQ(folders.size(), 1u);
+    fs::remove_all(folders[0]);
+    if (made == "a folder") {
+      fs::create_directory(folders[0]);
+      WriteFile(folders[0] + "/theirs.txt", "someone else's");
+    } else {
+      fs::create_directory_symlink(elsewhere, folders[0]);
+    }
+
+    run.Signal(SIGTERM);
+    const int status = run.Wait();
+    EXPECT_TRUE(EndedNormallyWithZero(status)) << Describe(status);
+    EXPECT_EQ(ReadFile(folders[0] + "/theirs.txt"), "someone else's");
+    EXPECT_EQ(fs::is_symlink(folders[0]), made == "a link");
+    EXPECT_EQ(ReadFile(elsewhere + "/theirs.txt"), "someone else's");
+    fs::remove_all(folders[0]);
+  }
+}
+
 // A command that never ends (a Save on a disk that stopped answering) holds the first signal back; a second one ends
 // the run at once, whichever of the three it is. The file is as it was, and what the run left goes at the next start.
 TEST_F(Signals, ASecondSignalDuringAHungSaveEndsTheRunAtOnce) {
