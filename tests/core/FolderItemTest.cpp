@@ -43,6 +43,18 @@ class Replace : public ::testing::Test {
     faults::SetHook({});
     std::filesystem::remove_all(work_);
   }
+  // A new file holding "new", to replace target: written beside it with no name, or a named file in work_.
+  std::shared_ptr<FolderItem> NewFile(bool unnamed, const std::string& target) const {
+    if (!unnamed) {
+      WriteFile(work_ + "/new", "new");
+      return GetFolderItem(work_ + "/new");
+    }
+    auto item = FolderItem::UnnamedBeside(target);
+    auto out = BinaryStream::Create(*item);
+    out->Write("new");
+    out->Close();
+    return item;
+  }
   std::string work_;
 };
 
@@ -227,16 +239,7 @@ TEST_F(Replace, ACheckThatRaisesStopsTheMove) {
     const std::string target = folder + "/song.spc";
     WriteFile(target, "old");
     ASSERT_EQ(::symlink(target.c_str(), (work_ + "/link.spc").c_str()), 0);
-    std::shared_ptr<FolderItem> source;
-    if (from == "unnamed") {
-      source = FolderItem::UnnamedBeside(target);
-      auto out = BinaryStream::Create(*source);
-      out->Write("new");
-      out->Close();
-    } else {
-      WriteFile(work_ + "/new", "new");
-      source = GetFolderItem(work_ + "/new");
-    }
+    const auto source = NewFile(from == "unnamed", target);
     std::string checked;
     EXPECT_THROW(source->MoveFileTo(FolderItem(work_ + "/link.spc"),
                                     [&checked](const std::string& path) {
@@ -304,16 +307,7 @@ TEST_F(Replace, TheNextReplacementRemovesACopyThatAKilledSaveLeft) {
       const timespec times[2] = {then, then};
       ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << c.name;
     }
-    std::shared_ptr<FolderItem> source;
-    if (from == "unnamed") {
-      source = FolderItem::UnnamedBeside(target);
-      auto out = BinaryStream::Create(*source);
-      out->Write("new");
-      out->Close();
-    } else {
-      WriteFile(work_ + "/new", "new");
-      source = GetFolderItem(work_ + "/new");
-    }
+    const auto source = NewFile(from == "unnamed", target);
 
     source->MoveFileTo(FolderItem(target));
 

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <tuple>
@@ -154,13 +155,20 @@ class SafeSaveTest : public WindowTest {
     }
   }
 
-  // The opened file placed so that a Save writes the new file in the way named: "temporary folder", "other file
-  // system" (the file on the tmpfs), or "beside" (for want of a temporary folder). False where the machine cannot.
-  bool PlaceWritingThrough(const std::string& way, const Tmpfs& disk, std::optional<TmpdirAt>& broken) {
-    if (way == "other file system" && !disk.Mounted()) return false;
-    if (way == "beside") broken.emplace(Scratch("missing"));
-    Place(way == "other file system" ? disk.Path() : Scratch("files"), way == "beside" ? "" : Scratch("tmp"));
-    return true;
+  // Runs body once for each way a Save writes the new file, with the opened file placed for it: "temporary folder",
+  // "other file system" (the file on a tmpfs, where the machine can mount one), and "beside" (for want of a
+  // temporary folder).
+  void ForEachWayOfWriting(const std::function<void(const std::string& way)>& body) {
+    Tmpfs disk("4m");
+    std::filesystem::create_directories(Scratch("files"));
+    for (const std::string way : {"temporary folder", "other file system", "beside"}) {
+      SCOPED_TRACE(way);
+      if (way == "other file system" && !disk.Mounted()) continue;
+      std::optional<TmpdirAt> broken;
+      if (way == "beside") broken.emplace(Scratch("missing"));
+      Place(way == "other file system" ? disk.Path() : Scratch("files"), way == "beside" ? "" : Scratch("tmp"));
+      body(way);
+    }
   }
 
   std::string folder_, temporary_, path_, link_, original_, expected_;
@@ -390,12 +398,7 @@ std::string OnTheNewFile(Op op) {
 // Whatever the new file takes from the one it replaces (owner, extended attributes, mode) is set before its data is
 // synced, and nothing is written after it: after a crash the file in place has them, whichever way it was written.
 TEST_F(SafeSaveTest, TheFileTakesItsRightsBeforeItIsSynced) {
-  Tmpfs disk("4m");
-  std::filesystem::create_directories(Scratch("files"));
-  for (const std::string place : {"temporary folder", "other file system", "beside"}) {
-    SCOPED_TRACE(place);
-    std::optional<TmpdirAt> broken;
-    if (!PlaceWritingThrough(place, disk, broken)) continue;
+  ForEachWayOfWriting([&](const std::string&) {
     ::chmod(path_.c_str(), 0640);
     OpenAndEdit();
     std::vector<Op> calls;
@@ -418,23 +421,18 @@ TEST_F(SafeSaveTest, TheFileTakesItsRightsBeforeItIsSynced) {
       if (!name.empty()) last += (last.empty() ? "" : " ") + name;
     }
     EXPECT_EQ(last, "owner mode sync rename");
-  }
+  });
 }
 
 // The copy written beside the file has a short name of its own: a name as long as the file system allows, but for
 // a few bytes, saves whichever way the new file is written.
 TEST_F(SafeSaveTest, ALongNameSavesWhereverTheNewFileIsWritten) {
-  Tmpfs disk("4m");
-  std::filesystem::create_directories(Scratch("files"));
   // 246 bytes: 80 characters of three bytes each in UTF-8, then "ab.spc".
   std::string name;
   for (int i = 0; i < 80; ++i) name += "\xE9\x95\xB7";
   name += "ab.spc";
   ASSERT_EQ(name.size(), 246u);
-  for (const std::string place : {"temporary folder", "other file system", "beside"}) {
-    SCOPED_TRACE(place);
-    std::optional<TmpdirAt> broken;
-    if (!PlaceWritingThrough(place, disk, broken)) continue;
+  ForEachWayOfWriting([&](const std::string&) {
     const std::string path = folder_ + "/" + name;
     std::filesystem::rename(path_, path);
     Open(path);
@@ -446,7 +444,7 @@ TEST_F(SafeSaveTest, ALongNameSavesWhereverTheNewFileIsWritten) {
     EXPECT_EQ(Entries(folder_), std::vector<std::string>{name});
     EXPECT_TRUE(std::filesystem::is_empty(temporary_));
     std::filesystem::remove(path);
-  }
+  });
 }
 
 TEST_F(SafeSaveTest, ALinkKeepsPointingAtTheReplacedFile) {
@@ -480,13 +478,8 @@ TEST_F(SafeSaveTest, AFileInTheTemporaryFolderIsNotLost) {
 // Another program changes the file after Save has copied from it and before the rename: the last look at it, right
 // before the rename, finds that out, wherever the new file was written.
 TEST_F(SafeSaveTest, AFileChangedWhileSavingIsNotOverwritten) {
-  Tmpfs disk("4m");
-  std::filesystem::create_directories(Scratch("files"));
   const std::string other = spctest::SpcBuilder().Registers("OTHERREGS").Ram(9).Bytes();
-  for (const std::string place : {"temporary folder", "other file system", "beside"}) {
-    SCOPED_TRACE(place);
-    std::optional<TmpdirAt> broken;
-    if (!PlaceWritingThrough(place, disk, broken)) continue;
+  ForEachWayOfWriting([&](const std::string&) {
     OpenAndEdit();
     // The output's sync comes after every byte was copied from the opened file.
     bool changed = false;
@@ -507,7 +500,7 @@ TEST_F(SafeSaveTest, AFileChangedWhileSavingIsNotOverwritten) {
     EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
     EXPECT_TRUE(std::filesystem::is_empty(temporary_));
     EXPECT_EQ(Field("SongTitle").Text(), "New title");
-  }
+  });
 }
 
 // The replaced file's extended attributes (a user's own, an access ACL) go over to the new file, wherever it was
@@ -521,12 +514,7 @@ TEST_F(SafeSaveTest, SavingKeepsTheExtendedAttributes) {
   }
   const std::vector<std::pair<std::string, std::string>> attributes = {{"user.quenlet.note", "kept"},
                                                                       {"system.posix_acl_access", acl}};
-  Tmpfs disk("4m");
-  std::filesystem::create_directories(Scratch("files"));
-  for (const std::string place : {"temporary folder", "other file system", "beside"}) {
-    SCOPED_TRACE(place);
-    std::optional<TmpdirAt> broken;
-    if (!PlaceWritingThrough(place, disk, broken)) continue;
+  ForEachWayOfWriting([&](const std::string& place) {
     std::filesystem::remove(folder_ + "/hard.spc");
     std::filesystem::create_hard_link(path_, folder_ + "/hard.spc");
     std::vector<std::pair<std::string, std::string>> set;
@@ -548,7 +536,7 @@ TEST_F(SafeSaveTest, SavingKeepsTheExtendedAttributes) {
       EXPECT_EQ(n < 0 ? std::string("(none)") : got.substr(0, static_cast<size_t>(n)), value) << name;
     }
     std::filesystem::remove(folder_ + "/hard.spc");
-  }
+  });
 }
 
 // Runs the victim program; returns the signal that ended it, or -(exit code).
