@@ -85,7 +85,11 @@ class ShortcutWatcher final : public QObject {
 
 // SIGTERM, SIGINT and SIGHUP end the run as Quit does, so that its clean-up runs. The handler only writes a byte to a
 // pipe (nothing else is safe there); the event loop reads it and quits. A signal during a command therefore takes
-// effect once the command is over, and one that comes before the loop runs ends the loop as it starts.
+// effect once the command is over, and one that comes before the loop runs ends the loop as it starts. A command
+// may never end (a disk that stopped answering): a second signal while the first waits for it ends the process at
+// once, as if nothing caught it. A Save cut short so leaves the user's file whole, and the next start removes what
+// the run left. While the loop only waits for events the first signal ends it straight away, and a second one
+// changes nothing: some senders (timeout, a shell on hangup) send the same signal twice.
 constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 struct QuitSignals {
@@ -101,9 +105,24 @@ QuitSignals& Signals() {
 }
 
 volatile sig_atomic_t gSignalPipe = -1;
+// Set by a quit signal; cleared when an event loop starts, which acts on what came before it.
+volatile sig_atomic_t gQuitPending = 0;
+// Whether the event loop runs and no command is running: start-up, a command and the end of the run are not idle.
+volatile sig_atomic_t gLoopIdle = 0;
 
-extern "C" void OnQuitSignal(int) {
+extern "C" void OnQuitSignal(int number) {
   const int saved = errno;
+  if (gQuitPending && !gLoopIdle) {
+    // The signal is blocked while its handler runs: it takes its default action as soon as the handler returns.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    ::sigaction(number, &fallback, nullptr);
+    ::raise(number);
+    errno = saved;
+    return;
+  }
+  gQuitPending = 1;
   const char byte = 1;
   // A full pipe already holds a pending quit, so a failed write loses nothing.
   if (gSignalPipe >= 0 && ::write(gSignalPipe, &byte, 1) < 0) {
@@ -116,6 +135,7 @@ void CatchQuitSignals() {
   QuitSignals& quitSignals = Signals();
   if (quitSignals.pipe[0] >= 0) return;
   if (::pipe2(quitSignals.pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;  // the signals keep their default action
+  gQuitPending = 0;
   gSignalPipe = quitSignals.pipe[1];
   struct sigaction action {};
   action.sa_handler = OnQuitSignal;
@@ -206,8 +226,12 @@ void SetDefaultView(Window& window) { State().defaultView = &window; }
 int RuntimeRun() {
   Runtime& state = State();
   if (!state.quitRequested && QApplication::instance() != nullptr) {
+    // A signal that came before this loop quits it as it starts; only one during the loop counts as the first.
+    gQuitPending = 0;
     state.running = true;
+    gLoopIdle = 1;
     state.exitCode = QApplication::exec();
+    gLoopIdle = 0;
     state.running = false;
   }
   state.quitRequested = false;
@@ -278,7 +302,10 @@ void Dispatch(const std::function<void()>& handler) {
 namespace detail {
 
 int DispatchDepth() { return State().dispatchDepth; }
-DispatchScope::DispatchScope() { ++State().dispatchDepth; }
+DispatchScope::DispatchScope() {
+  ++State().dispatchDepth;
+  gLoopIdle = 0;
+}
 DispatchScope::~DispatchScope() {
   if (--State().dispatchDepth > 0) return;
   try {
@@ -286,6 +313,7 @@ DispatchScope::~DispatchScope() {
   } catch (...) {
     // Only memory can run out here; the fields then show their earlier texts until they are set again.
   }
+  gLoopIdle = State().running ? 1 : 0;
 }
 
 bool IsDefaultView(const Window& window) { return State().defaultView == &window; }

@@ -161,7 +161,6 @@ void BinaryStream::WriteBytes(const uint8_t* data, size_t count) {
   if (buffer_.empty()) bufferStart_ = position_;
   buffer_.insert(buffer_.end(), data, data + count);
   position_ += count;
-  written_ = true;
   if (buffer_.size() >= kWriteChunk) Flush();
 }
 
@@ -201,11 +200,6 @@ void BinaryStream::Close() {
     Flush();
   } catch (const IOException& e) {
     error = e.ErrorNumber();
-    verb = "write";
-  }
-  // A written file is on its disk before anyone moves it into place.
-  if (error == 0 && written_ && sys::Fsync(fd) != 0) {
-    error = errno;
     verb = "write";
   }
   fd_ = -1;

@@ -47,8 +47,9 @@ class BinaryStream {
   // The text's bytes as they stand: no length, no terminator.
   void Write(const std::string& bytes);
 
-  // Writes what is buffered, syncs a written file to its disk and closes it. A close that could not write or
-  // sync the data raises IOException; the stream is closed in either case.
+  // Writes what is buffered and closes the file. A close that could not write the data raises IOException; the
+  // stream is closed in either case. It does not wait for the disk: a file reaches it when FolderItem::MoveFileTo
+  // puts it in place, once it has everything it takes from the file it replaces.
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
@@ -61,7 +62,6 @@ class BinaryStream {
 
   int fd_;
   bool writeable_;
-  bool written_ = false;
   bool littleEndian_ = false;
   std::string path_;
   uint64_t position_ = 0;

@@ -3,16 +3,16 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <random>
+#include <ctime>
 #include <vector>
 
 #include "Failures.h"
@@ -51,21 +51,87 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
-// A hidden name beside a file of that name that nobody can predict.
-std::string HiddenName(const std::string& folder, const std::string& name) {
-  static std::mt19937_64 random{std::random_device{}()};
-  char suffix[17];
-  snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
-  return (folder == "/" ? "" : folder) + "/." + name + "." + suffix;
+constexpr char kLettersAndDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr size_t kAlphabet = sizeof kLettersAndDigits - 1;
+
+bool IsLetterOrDigit(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+
+// Whether name is prefix followed by exactly count letters or digits.
+bool HasNamePattern(const char* name, const char* prefix, size_t count) {
+  const size_t length = std::strlen(prefix);
+  if (std::strlen(name) != length + count || std::strncmp(name, prefix, length) != 0) return false;
+  for (const char* c = name + length; *c != '\0'; ++c) {
+    if (!IsLetterOrDigit(*c)) return false;
+  }
+  return true;
+}
+
+// Letters and digits that nobody can predict, from the system's random source, so that nobody can take a name
+// before this program does.
+std::string RandomCharacters(size_t count) {
+  std::string characters;
+  unsigned char bytes[32];
+  while (characters.size() < count) {
+    const ssize_t got = ::getrandom(bytes, sizeof bytes, 0);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw IOException(errno, std::string("Could not make a name nobody can guess: ") + std::strerror(errno) + ".");
+    }
+    // Only bytes below the largest multiple of the alphabet's size, so that every character is as likely.
+    for (ssize_t i = 0; i < got && characters.size() < count; ++i) {
+      if (bytes[i] < 256 / kAlphabet * kAlphabet) characters += kLettersAndDigits[bytes[i] % kAlphabet];
+    }
+  }
+  return characters;
+}
+
+// The copy written beside a file has a name of its own, whatever the file's name (a long one leaves no room to
+// add to it), that a later Save recognises should a killed run leave the copy behind.
+constexpr char kCopyPrefix[] = ".quenlet-";
+constexpr size_t kCopyRandom = 12;
+
+std::string CopyName(const std::string& folder) {
+  return (folder == "/" ? "" : folder) + "/" + kCopyPrefix + RandomCharacters(kCopyRandom);
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Nothing written or changed in it for a minute: what a run is still making is never that old.
+bool UntouchedForAMinute(const struct stat& st) {
+  timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec - st.st_mtim.tv_sec > 60;
+}
+
+// Removes the copies that Saves killed between naming a copy and its rename left in the folder: regular files of
+// the copies' name pattern, of this user, with no other link, untouched for a minute (so that a Save still writing
+// one is left alone). A name that only resembles the pattern stays, and so does whatever cannot be removed.
+void RemoveLeftCopies(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const int fd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!HasNamePattern(entry->d_name, kCopyPrefix, kCopyRandom)) continue;
+    struct stat st {};
+    if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        st.st_uid == ::geteuid() && st.st_nlink == 1 && UntouchedForAMinute(st))
+      ::unlinkat(fd, entry->d_name, 0);
+  }
+  ::closedir(dir);
 }
 
 // Gives the new file open on fd what the replaced file had: its owner where allowed, its extended attributes (ACLs
 // are among them) where the file system takes them, and its permission bits. None of it is worth failing a Save
-// over, so refusals are not reported.
+// over, so refusals are not reported; but a file that cannot keep its owner loses its set-id bits, or a program
+// that ran as its owner would come back as one that runs as this user.
 void CarryOver(int fd, const std::string& target, const struct stat& targetStat) {
+  mode_t mode = targetStat.st_mode & 07777;
   // The owner first: a change of owner may clear the set-id bits that the mode then puts back.
-  if (::fchown(fd, targetStat.st_uid, targetStat.st_gid) != 0) {
-    // Only the owner's own files can be given away; the bits are what matters.
+  if (sys::Fchown(fd, targetStat.st_uid, targetStat.st_gid) != 0) {
+    // Only root gives files away; a group of this user's own still keeps a shared file shared.
+    if (sys::Fchown(fd, static_cast<uid_t>(-1), targetStat.st_gid) != 0) {
+    }
+    mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
   }
   std::vector<char> names;
   for (int attempt = 0; attempt < 3; ++attempt) {
@@ -93,7 +159,15 @@ void CarryOver(int fd, const std::string& target, const struct stat& targetStat)
       // A file system without extended attributes, or one this user may not set (security labels).
     }
   }
-  ::fchmod(fd, targetStat.st_mode & 07777);
+  sys::Fchmod(fd, mode);
+}
+
+// Makes the new file open on fd ready to take target's place: everything it takes from the file it replaces first,
+// then its data and all of that to the disk, so that a crash after the rename finds it complete. On failure the
+// error is in errno.
+bool MakeReady(int fd, const std::string& target, bool replacing, const struct stat& targetStat) {
+  if (replacing) CarryOver(fd, target, targetStat);
+  return sys::Fsync(fd) == 0;
 }
 
 }  // namespace
@@ -103,12 +177,10 @@ void CarryOver(int fd, const std::string& target, const struct stat& targetStat)
 // start. Whatever did not reach its place goes with this object.
 struct FolderItem::BesideFile {
   std::string folder;  // no trailing "/" (except the root)
-  std::string name;    // of the file beside which it was made, for the hidden names
   int fd = -1;
   std::string named;  // its hidden path while it has one
 
-  BesideFile(std::string folderPath, std::string siblingName)
-      : folder(std::move(folderPath)), name(std::move(siblingName)) {}
+  explicit BesideFile(std::string folderPath) : folder(std::move(folderPath)) {}
   ~BesideFile() { Drop(); }
   BesideFile(const BesideFile&) = delete;
   BesideFile& operator=(const BesideFile&) = delete;
@@ -126,7 +198,7 @@ struct FolderItem::BesideFile {
     // Kernels and file systems without O_TMPFILE say so in one of these ways.
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
       for (int attempt = 0; attempt < 100; ++attempt) {
-        named = HiddenName(folder, name);
+        named = CopyName(folder);
         fd = sys::Open(named.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) break;
       }
@@ -146,7 +218,7 @@ struct FolderItem::BesideFile {
     }
     if (named.empty()) {
       for (int attempt = 0; attempt < 100 && named.empty(); ++attempt) {
-        const std::string hidden = HiddenName(folder, name);
+        const std::string hidden = CopyName(folder);
         if (sys::LinkDescriptor(fd, hidden.c_str()) == 0) {
           named = hidden;
         } else if (errno != EEXIST) {
@@ -174,102 +246,24 @@ struct FolderItem::BesideFile {
 
 namespace {
 
-// The run's private folder, and a descriptor of it that holds an exclusive lock for as long as the folder is in use:
-// the lock is how a later run tells a folder of a live run from one whose run was killed.
-struct TemporaryFolder {
-  std::string path;  // ends with "/"
-  std::string override;
-  int lock = -1;
-  ~TemporaryFolder() {
-    if (!path.empty()) {
-      if (DIR* dir = ::opendir(path.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-          const std::string name = entry->d_name;
-          if (name != "." && name != "..") ::unlink((path + name).c_str());
-        }
-        ::closedir(dir);
-      }
-      ::rmdir(path.c_str());
-    }
-    // Only once the folder is gone: until then a sweeping run must see it as alive.
-    Release();
-  }
-  void Release() {
-    if (lock >= 0) ::close(lock);
-    lock = -1;
-  }
-};
-
-TemporaryFolder& Temporary() {
-  static TemporaryFolder folder;
-  return folder;
-}
-
 constexpr char kTemporaryPrefix[] = "quenlet-";
-constexpr char kSuffixAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-constexpr size_t kSuffixLength = 6;
+constexpr size_t kTemporaryRandom = 6;
+// A run's folder is private to its user and carries the sign that this program made it: the sticky bit, which a
+// run sets together with the private mode, and only while it holds the folder's lock. mktemp and mkdir never set
+// it, so another program's folder of the same name pattern is never taken for a run's.
+constexpr mode_t kRunFolderMode = S_ISVTX | 0700;
 
-std::string TemporaryLocation() {
-  const char* base = std::getenv("TMPDIR");
-  return StripSlashes(base && base[0] == '/' ? base : "/tmp");
+// Removes the folder name in parent while that name is still the folder seen (never one made under the name since,
+// nor a link); only an empty folder can go.
+void RemoveIfStillThere(int parent, const char* name, const struct stat& folder) {
+  struct stat now {};
+  if (::fstatat(parent, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(now, folder))
+    ::unlinkat(parent, name, AT_REMOVEDIR);
 }
 
-// Names nobody can predict, so that nobody can take the next one first.
-std::string RandomSuffix() {
-  static std::random_device device;
-  uint64_t bits = (static_cast<uint64_t>(device()) << 32) | device();
-  std::string suffix;
-  for (size_t i = 0; i < kSuffixLength; ++i, bits /= sizeof kSuffixAlphabet - 1)
-    suffix += kSuffixAlphabet[bits % (sizeof kSuffixAlphabet - 1)];
-  return suffix;
-}
-
-// The prefix and six letters or digits, as mkdtemp would make them; nothing that merely resembles it.
-bool IsTemporaryFolderName(const char* name) {
-  const size_t prefix = sizeof kTemporaryPrefix - 1;
-  if (std::strlen(name) != prefix + kSuffixLength || std::strncmp(name, kTemporaryPrefix, prefix) != 0) return false;
-  for (const char* c = name + prefix; *c != '\0'; ++c) {
-    if (!((*c >= 'A' && *c <= 'Z') || (*c >= 'a' && *c <= 'z') || (*c >= '0' && *c <= '9'))) return false;
-  }
-  return true;
-}
-
-// A real folder (not a link) of this user that nobody else may enter. A run's folder has this mode only while its
-// run holds the lock on it: it is made with another mode, and opened to others never.
-bool IsPrivateFolder(const struct stat& st) {
-  return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 07777) == 0700;
-}
-
-// Makes the folder and locks it before it becomes private: a sweeping run never takes it for the folder of an ended
-// run. Returns 0 with the lock in lock, or the error (EEXIST for a name already taken).
-int MakeLockedFolder(const std::string& path, int& lock) {
-  if (::mkdir(path.c_str(), 0500) != 0) return errno;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  int error = fd < 0 ? errno : 0;
-  if (error == 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) error = errno;
-  if (error == 0 && ::fchmod(fd, 0700) != 0) error = errno;
-  if (error != 0) {
-    if (fd >= 0) ::close(fd);
-    ::rmdir(path.c_str());
-    return error;
-  }
-  lock = fd;
-  return 0;
-}
-
-// Removes the folder name in parent when it is the private folder of a run that has ended: its lock can be taken.
-// Never follows a link, never descends into a folder within; what cannot be removed stays.
-void RemoveIfEnded(int parent, const char* name) {
-  struct stat seen {};
-  if (::fstatat(parent, name, &seen, AT_SYMLINK_NOFOLLOW) != 0 || !IsPrivateFolder(seen)) return;
-  const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return;
-  struct stat opened {};
-  if (::fstat(fd, &opened) != 0 || opened.st_dev != seen.st_dev || opened.st_ino != seen.st_ino ||
-      !IsPrivateFolder(opened) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return;
-  }
+// Removes the files and links directly in the folder open on fd (a folder within stays, and nothing in it is
+// looked at), all through that descriptor, then the folder under its name in parent.
+void EmptyAndRemove(int parent, const char* name, int fd, const struct stat& folder) {
   // The descriptor of the listing shares the lock's open file; closing it keeps the lock.
   const int listing = ::dup(fd);
   if (DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr) {
@@ -282,11 +276,105 @@ void RemoveIfEnded(int parent, const char* name) {
   } else if (listing >= 0) {
     ::close(listing);
   }
-  // The name must still be the folder that is locked here, not one made under it since.
-  struct stat now {};
-  if (::fstatat(parent, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == opened.st_dev &&
-      now.st_ino == opened.st_ino)
-    ::unlinkat(parent, name, AT_REMOVEDIR);
+  RemoveIfStillThere(parent, name, folder);
+}
+
+// The run's private folder, and a descriptor of it that holds an exclusive lock for as long as the folder is in use:
+// the lock is how a later run tells a folder of a live run from one whose run was killed.
+struct TemporaryFolder {
+  std::string path;  // ends with "/"
+  std::string override;
+  int lock = -1;
+  ~TemporaryFolder() {
+    if (!path.empty() && lock >= 0) Remove();
+    // Only once the folder is gone: until then a sweeping run must see it as alive.
+    Release();
+  }
+  // Through the descriptor that holds the lock, and only while the name is still that folder: a folder that went
+  // during the run may have been made again under its name, as someone else's or as a link to one.
+  void Remove() {
+    const std::string folder = StripSlashes(path);
+    const std::string name = BaseName(folder);
+    const int parent = ::open(FolderOf(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0) return;
+    struct stat held {};
+    struct stat named {};
+    if (::fstat(lock, &held) == 0 && ::fstatat(parent, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        SameFile(held, named))
+      EmptyAndRemove(parent, name.c_str(), lock, held);
+    ::close(parent);
+  }
+  void Release() {
+    if (lock >= 0) ::close(lock);
+    lock = -1;
+  }
+};
+
+TemporaryFolder& Temporary() {
+  static TemporaryFolder folder;
+  return folder;
+}
+
+std::string TemporaryLocation() {
+  const char* base = std::getenv("TMPDIR");
+  return StripSlashes(base && base[0] == '/' ? base : "/tmp");
+}
+
+// A real folder (not a link) of this user that nobody else may enter, with the sign of a run's folder.
+bool IsRunFolder(const struct stat& st) {
+  return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 07777) == kRunFolderMode;
+}
+
+// Makes the folder, locks it, and only then makes it private and gives it the sign: a sweeping run never takes it
+// for the folder of an ended run. Returns 0 with the lock in lock, or the error (EEXIST for a name already taken).
+int MakeLockedFolder(const std::string& path, int& lock) {
+  if (::mkdir(path.c_str(), 0500) != 0) return errno;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int error = fd < 0 ? errno : 0;
+  if (error == 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) error = errno;
+  if (error == 0 && ::fchmod(fd, kRunFolderMode) != 0) error = errno;
+  // A file system may drop the sign silently; without it a killed run's folder would never be emptied.
+  struct stat st {};
+  if (error == 0 && ::fstat(fd, &st) != 0) error = errno;
+  if (error == 0 && !IsRunFolder(st)) error = EOPNOTSUPP;
+  if (error != 0) {
+    if (fd >= 0) ::close(fd);
+    ::rmdir(path.c_str());
+    return error;
+  }
+  lock = fd;
+  return 0;
+}
+
+// Makes a private folder in location; returns its path (ending with "/") with its lock in lock.
+std::string MakeTemporaryFolder(const std::string& location, int& lock) {
+  int error = EEXIST;
+  for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+    const std::string path =
+        (location == "/" ? "" : location) + "/" + kTemporaryPrefix + RandomCharacters(kTemporaryRandom);
+    error = MakeLockedFolder(path, lock);
+    if (error == 0) return path + "/";
+  }
+  Fail("create a temporary folder in", location, error);
+}
+
+// Tidies the folder name in parent, of this program's name pattern, when no run holds its lock: a run's folder goes
+// with the files and links in it; any other folder of this user is only removed when it is empty and untouched for
+// a minute (a run still making its folder, or what a run killed while making it left).
+// Never follows a link, never descends into a folder within; what cannot be removed stays.
+void RemoveIfEnded(int parent, const char* name) {
+  struct stat seen {};
+  if (::fstatat(parent, name, &seen, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(seen.st_mode) || seen.st_uid != ::geteuid())
+    return;
+  const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat opened {};
+  if (::fstat(fd, &opened) == 0 && SameFile(opened, seen) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    if (IsRunFolder(opened))
+      EmptyAndRemove(parent, name, fd, opened);
+    else if (UntouchedForAMinute(opened))
+      RemoveIfStillThere(parent, name, opened);
+  }
   ::close(fd);
 }
 
@@ -321,6 +409,11 @@ bool FolderItem::Directory() const {
   return ::stat(path_.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool FolderItem::WritePermitted() const {
+  if (::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) == 0) return true;
+  return errno != EACCES && errno != EPERM;
+}
+
 void FolderItem::Delete() const {
   if (beside_) return beside_->Drop();
   if (::unlink(path_.c_str()) != 0 && errno == EISDIR) ::rmdir(path_.c_str());
@@ -342,40 +435,47 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
   if (beside_) {
     // Written beside already: it only needs its place.
     if (beside_->fd < 0) Fail("replace", target, ENOENT, FolderPlace(beside_->folder));
-    if (replacing) CarryOver(beside_->fd, target, targetStat);
+    if (!MakeReady(beside_->fd, target, replacing, targetStat)) {
+      const int error = errno;
+      beside_->Drop();
+      Fail("write beside", target, error, FolderPlace(beside_->folder));
+    }
     beside_->Replace(target, check);
+    RemoveLeftCopies(FolderOf(target));
     return;
   }
 
-  if (replacing) {
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd >= 0) {
-      CarryOver(fd, target, targetStat);
-      ::close(fd);
+  struct Descriptor {
+    int fd;
+    ~Descriptor() {
+      if (fd >= 0) ::close(fd);
     }
+  } in{sys::Open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
+  if (in.fd < 0) Fail("read", path_, errno);
+  // A file on another file system is copied beside the target straight away: no rename could take it there.
+  struct stat inStat {};
+  struct stat folderStat {};
+  if (::fstat(in.fd, &inStat) == 0 && ::stat(FolderOf(target).c_str(), &folderStat) == 0 &&
+      inStat.st_dev == folderStat.st_dev) {
+    if (!MakeReady(in.fd, target, replacing, targetStat)) Fail("write", path_, errno);
+    if (check) check(target);
+    if (sys::Rename(path_.c_str(), target.c_str()) == 0) {
+      SyncFolder(FolderOf(target));
+      RemoveLeftCopies(FolderOf(target));
+      return;
+    }
+    // EXDEV: the same file system mounted at two places, which a rename cannot cross either.
+    if (errno != EXDEV) Fail("replace", target, errno, FolderPlace(FolderOf(target)));
   }
-  if (check) check(target);
-  if (sys::Rename(path_.c_str(), target.c_str()) == 0) {
-    SyncFolder(FolderOf(target));
-    return;
-  }
-  if (errno != EXDEV) Fail("replace", target, errno, FolderPlace(FolderOf(target)));
 
   // Another file system: a complete copy beside the target, then the same atomic rename.
-  const int in = sys::Open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) Fail("read", path_, errno);
-  BesideFile out(FolderOf(target), BaseName(target));
+  BesideFile out(FolderOf(target));
+  out.Create(target);
   int error = 0;
-  try {
-    out.Create(target);
-  } catch (...) {
-    ::close(in);
-    throw;
-  }
   std::vector<unsigned char> buffer(256 * 1024);
   off_t offset = 0;
   while (error == 0) {
-    const ssize_t n = ::read(in, buffer.data(), buffer.size());
+    const ssize_t n = ::pread(in.fd, buffer.data(), buffer.size(), offset);
     if (n < 0) {
       if (errno == EINTR) continue;
       error = errno;
@@ -385,11 +485,10 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
     if (sys::PwriteAll(out.fd, buffer.data(), static_cast<size_t>(n), offset) < 0) error = errno;
     offset += n;
   }
-  ::close(in);
-  if (error == 0 && replacing) CarryOver(out.fd, target, targetStat);
-  if (error == 0 && sys::Fsync(out.fd) != 0) error = errno;
+  if (error == 0 && !MakeReady(out.fd, target, replacing, targetStat)) error = errno;
   if (error != 0) Fail("write beside", target, error, FolderPlace(out.folder));
   out.Replace(target, check);
+  RemoveLeftCopies(FolderOf(target));
   ::unlink(path_.c_str());
 }
 
@@ -401,7 +500,7 @@ std::string FolderItem::ResolvedPath() const {
 std::shared_ptr<FolderItem> FolderItem::UnnamedBeside(const std::string& siblingPath) {
   const std::string sibling = StripSlashes(siblingPath);
   auto item = std::make_shared<FolderItem>(FolderOf(sibling));
-  item->beside_ = std::make_shared<BesideFile>(FolderOf(sibling), BaseName(sibling));
+  item->beside_ = std::make_shared<BesideFile>(FolderOf(sibling));
   return item;
 }
 
@@ -443,22 +542,13 @@ std::shared_ptr<FolderItem> GetTemporaryFolderItem() {
   if (!folder.path.empty()) {
     struct stat st {};
     struct stat held {};
-    if (::lstat(StripSlashes(folder.path).c_str(), &st) != 0 || !IsPrivateFolder(st) ||
+    if (::lstat(StripSlashes(folder.path).c_str(), &st) != 0 || !IsRunFolder(st) ||
         ::fstat(folder.lock, &held) != 0 || held.st_dev != st.st_dev || held.st_ino != st.st_ino) {
       folder.path.clear();
       folder.Release();
     }
   }
-  if (folder.path.empty()) {
-    const std::string location = TemporaryLocation();
-    int error = EEXIST;
-    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-      const std::string path = (location == "/" ? "" : location) + "/" + kTemporaryPrefix + RandomSuffix();
-      error = MakeLockedFolder(path, folder.lock);
-      if (error == 0) folder.path = path + "/";
-    }
-    if (error != 0) Fail("create a temporary folder in", location, error);
-  }
+  if (folder.path.empty()) folder.path = MakeTemporaryFolder(TemporaryLocation(), folder.lock);
   return std::make_shared<FolderItem>(folder.path);
 }
 
@@ -475,7 +565,7 @@ void RemoveTemporaryFoldersOfEndedRuns(const std::string& location) {
   if (dir == nullptr) return;
   const int parent = ::dirfd(dir);
   while (const dirent* entry = ::readdir(dir)) {
-    if (IsTemporaryFolderName(entry->d_name)) RemoveIfEnded(parent, entry->d_name);
+    if (HasNamePattern(entry->d_name, kTemporaryPrefix, kTemporaryRandom)) RemoveIfEnded(parent, entry->d_name);
   }
   ::closedir(dir);
 }
@@ -509,5 +599,12 @@ std::shared_ptr<FolderItem> BundleResourcesOf(const FolderItem& executable) {
 void SetBundleResourcesForTesting(const std::string& folder) { ResourcesOverride() = folder; }
 
 void SetTemporaryFolderForTesting(const std::string& folder) { Temporary().override = folder; }
+
+std::string MakeFolderOfAKilledRunForTesting(const std::string& location) {
+  int lock = -1;
+  const std::string path = MakeTemporaryFolder(location, lock);
+  ::close(lock);
+  return path;
+}
 
 }  // namespace fw

@@ -20,6 +20,9 @@ class FolderItem {
   std::string Name() const;
   bool Exists() const;
   bool Directory() const;
+  // Whether this process's effective ids allow writing the file (the one a link names): false only where they forbid
+  // it, not for a file that is missing or a disk that can only be read.
+  bool WritePermitted() const;
 
   // Removes the file (or empty folder). Raises nothing; a failure leaves it in place.
   void Delete() const;
@@ -31,9 +34,12 @@ class FolderItem {
   // Puts this file in destination's place in one atomic step: a rename over it, from a copy in the destination's
   // folder when this file lives on another file system (that copy has no name there until the rename, where the
   // file system allows). The destination is never removed before its replacement is complete; the new file takes
-  // its owner where allowed, its permission bits and its extended attributes (ACLs among them) where the file
-  // system takes them, and a symbolic link keeps pointing at the replaced file. Other hard links to the replaced
-  // file keep its old content. A check, when given, runs after any copy and right before the rename.
+  // its owner where allowed (where not, it loses the set-id bits), its permission bits and its extended attributes
+  // (ACLs among them) where the file system takes them, all of it before it is synced to its disk, and a symbolic
+  // link keeps pointing at the replaced file. Other hard links to the replaced file keep its old content. A check,
+  // when given, runs after any copy and right before the rename. Once the file is in place, the copies that Saves
+  // killed midway left in its folder go: regular files of those copies' names, of this user, with one link,
+  // untouched for a minute.
   // Raises IOException on failure (or what the check raised), leaving the destination as it was and no stray file
   // beside it.
   void MoveFileTo(const FolderItem& destination, const ReplaceCheck& check = {}) const;
@@ -42,10 +48,11 @@ class FolderItem {
   std::string ResolvedPath() const;
 
   // A new file in the folder of the file at siblingPath that has no name there until MoveFileTo puts it in a
-  // file's place: made with O_TMPFILE, or, where the file system refuses that, as a hidden file of an unguessable
-  // name created exclusively. BinaryStream::Create makes it (once) and writes to it; Delete, or the last copy of
-  // the item going away, drops a file that was not put in place. Its AbsolutePath is its folder's (ending with
-  // "/"), so failures on it name the folder; its Name is "".
+  // file's place: made with O_TMPFILE, or, where the file system refuses that, as a hidden file created
+  // exclusively. Whenever it has a name, that is a short one of its own (whatever the sibling's name) that nobody
+  // can guess. BinaryStream::Create makes it (once) and writes to it; Delete, or the last copy of the item going
+  // away, drops a file that was not put in place. Its AbsolutePath is its folder's (ending with "/"), so failures
+  // on it name the folder; its Name is "".
   static std::shared_ptr<FolderItem> UnnamedBeside(const std::string& siblingPath);
   bool Unnamed() const { return beside_ != nullptr; }
 
@@ -72,15 +79,16 @@ class FolderItem {
 // absolute.
 std::shared_ptr<FolderItem> GetFolderItem(const std::string& path, int mode = 0);
 
-// This run's private temporary folder (created on first use with mode 0700, removed with its content at exit;
-// made anew should it vanish or stop being private). Its AbsolutePath ends with "/". The run holds a lock on it
-// until it is removed, so that a later run can tell it from the folder of a run that was killed.
+// This run's private temporary folder (created on first use with mode 0700 and the sticky bit, this program's sign;
+// removed with its content at exit while its name is still that folder; made anew should it vanish or stop being
+// private). Its AbsolutePath ends with "/". The run holds a lock on it until it is removed, so that a later run can
+// tell it from the folder of a run that was killed.
 std::shared_ptr<FolderItem> GetTemporaryFolderItem();
 
 // Removes the private temporary folders that runs which have ended left in location (by default where
-// GetTemporaryFolderItem makes them): only folders of that name pattern, of this user, mode 0700, whose lock is
-// free, with the files and links directly in them. Anything else stays, and so does whatever cannot be removed.
-// Raises nothing.
+// GetTemporaryFolderItem makes them): folders of that name pattern, of this user, whose lock is free; one with the
+// mode of a run's folder goes with the files and links directly in it, any other only when it is empty and
+// untouched for a minute. Anything else stays, and so does whatever cannot be removed. Raises nothing.
 void RemoveTemporaryFoldersOfEndedRuns();
 void RemoveTemporaryFoldersOfEndedRuns(const std::string& location);
 
@@ -96,5 +104,8 @@ std::shared_ptr<FolderItem> BundleResourcesOf(const FolderItem& executable);
 void SetBundleResourcesForTesting(const std::string& folder);
 // Tests only: make GetTemporaryFolderItem give this folder ("" restores the private folder of the run).
 void SetTemporaryFolderForTesting(const std::string& folder);
+// Tests only: makes a private folder in location as a run makes its own, and lets go of it as a killed run does;
+// returns its path (ending with "/").
+std::string MakeFolderOfAKilledRunForTesting(const std::string& location);
 
 }  // namespace fw

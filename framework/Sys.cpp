@@ -1,6 +1,7 @@
 #include "Sys.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -82,6 +83,16 @@ int LinkDescriptor(int fd, const char* to) {
   // Through /proc rather than AT_EMPTY_PATH, which asks for a privilege that a user's program does not have.
   const std::string from = "/proc/self/fd/" + std::to_string(fd);
   return ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+}
+
+int Fchown(int fd, uid_t owner, gid_t group) {
+  if (Injected(faults::Op::Owner)) return -1;
+  return ::fchown(fd, owner, group);
+}
+
+int Fchmod(int fd, mode_t mode) {
+  if (Injected(faults::Op::Mode)) return -1;
+  return ::fchmod(fd, mode);
 }
 
 std::string Describe(const std::string& verb, const std::string& path, int error) {

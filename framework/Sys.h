@@ -15,6 +15,8 @@ int Rename(const char* from, const char* to);
 int Close(int fd);
 // Gives the file open on fd a name (a file made with O_TMPFILE has none); -1 with errno set on failure.
 int LinkDescriptor(int fd, const char* to);
+int Fchown(int fd, uid_t owner, gid_t group);
+int Fchmod(int fd, mode_t mode);
 
 // "Could not <verb> "<name>": <reason>." for an errno value.
 std::string Describe(const std::string& verb, const std::string& path, int error);

@@ -133,6 +133,9 @@ void MainWindow::RevertSPC() {
 void MainWindow::SaveSPC() {
   if (!SPCFile) return;
   const std::string name = SPCFile->Name();
+  // Replacing the file needs only its folder to be writable; its own permissions are the user's word on it.
+  if (!SPCFile->WritePermitted())
+    throw fw::IOException(EACCES, "The file \"" + name + "\" was not saved: there is no permission to write it.");
   // What an earlier Save left here names a file that is gone; a failure below must not act on it.
   FileOut.reset();
   SPCOut.reset();

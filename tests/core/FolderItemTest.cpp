@@ -1,8 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <filesystem>
 #include <stdexcept>
 
@@ -31,12 +33,27 @@ mode_t ModeOf(const std::string& path) {
   return st.st_mode & 07777;
 }
 
+// Private to the user, with the sticky bit as the sign of a run's folder.
+constexpr mode_t kRunFolder = 01700;
+
 class Replace : public ::testing::Test {
  protected:
   void SetUp() override { work_ = testing_support::ScratchFolder(); }
   void TearDown() override {
     faults::SetHook({});
     std::filesystem::remove_all(work_);
+  }
+  // A new file holding "new", to replace target: written beside it with no name, or a named file in work_.
+  std::shared_ptr<FolderItem> NewFile(bool unnamed, const std::string& target) const {
+    if (!unnamed) {
+      WriteFile(work_ + "/new", "new");
+      return GetFolderItem(work_ + "/new");
+    }
+    auto item = FolderItem::UnnamedBeside(target);
+    auto out = BinaryStream::Create(*item);
+    out->Write("new");
+    out->Close();
+    return item;
   }
   std::string work_;
 };
@@ -64,7 +81,7 @@ TEST(FolderItems, TheTemporaryFolderIsPrivateToTheRun) {
   ASSERT_FALSE(path.empty());
   EXPECT_EQ(path.back(), '/');
   EXPECT_TRUE(temp->Directory());
-  EXPECT_EQ(ModeOf(path), 0700u);
+  EXPECT_EQ(ModeOf(path), kRunFolder);
   EXPECT_EQ(GetTemporaryFolderItem()->AbsolutePath(), path);
   EXPECT_NE(path.rfind("/tmp/quenlet-", 0), std::string::npos);
 }
@@ -75,17 +92,18 @@ TEST(FolderItems, TheTemporaryFolderIsMadeAgainWhenItIsGoneOrNoLongerPrivate) {
   ASSERT_EQ(::rmdir(first.c_str()), 0);
   const std::string second = GetTemporaryFolderItem()->AbsolutePath();
   EXPECT_EQ(second.back(), '/');
-  EXPECT_EQ(ModeOf(second), 0700u);
+  EXPECT_EQ(ModeOf(second), kRunFolder);
 
   ASSERT_EQ(::chmod(second.c_str(), 0777), 0);
   const std::string third = GetTemporaryFolderItem()->AbsolutePath();
   EXPECT_NE(third, second);
   EXPECT_EQ(third.back(), '/');
-  EXPECT_EQ(ModeOf(third), 0700u);
+  EXPECT_EQ(ModeOf(third), kRunFolder);
   EXPECT_EQ(GetTemporaryFolderItem()->AbsolutePath(), third);
 
-  // The run no longer holds the folder it gave up: once that looks private again, a sweep takes it, not the new one.
-  ASSERT_EQ(::chmod(second.c_str(), 0700), 0);
+  // The run no longer holds the folder it gave up: once that looks like a run's again, a sweep takes it, not the
+  // new one.
+  ASSERT_EQ(::chmod(second.c_str(), kRunFolder), 0);
   RemoveTemporaryFoldersOfEndedRuns(third.substr(0, third.rfind('/', third.size() - 2)));
   EXPECT_FALSE(std::filesystem::exists(second));
   EXPECT_TRUE(std::filesystem::is_directory(third));
@@ -221,16 +239,7 @@ TEST_F(Replace, ACheckThatRaisesStopsTheMove) {
     const std::string target = folder + "/song.spc";
     WriteFile(target, "old");
     ASSERT_EQ(::symlink(target.c_str(), (work_ + "/link.spc").c_str()), 0);
-    std::shared_ptr<FolderItem> source;
-    if (from == "unnamed") {
-      source = FolderItem::UnnamedBeside(target);
-      auto out = BinaryStream::Create(*source);
-      out->Write("new");
-      out->Close();
-    } else {
-      WriteFile(work_ + "/new", "new");
-      source = GetFolderItem(work_ + "/new");
-    }
+    const auto source = NewFile(from == "unnamed", target);
     std::string checked;
     EXPECT_THROW(source->MoveFileTo(FolderItem(work_ + "/link.spc"),
                                     [&checked](const std::string& path) {
@@ -243,6 +252,72 @@ TEST_F(Replace, ACheckThatRaisesStopsTheMove) {
     EXPECT_EQ(Entries(folder), std::vector<std::string>{"song.spc"});
     std::filesystem::remove(work_ + "/link.spc");
     std::filesystem::remove(work_ + "/new");
+  }
+}
+
+// A Save killed between naming its copy and the rename leaves the copy beside the file; the next replacement in that
+// folder removes it, whichever way the new file came, once nothing has touched it for a minute. Nothing that only
+// resembles such a copy goes.
+TEST_F(Replace, TheNextReplacementRemovesACopyThatAKilledSaveLeft) {
+  testing_support::Tmpfs other("1m");
+  const std::string copy = ".quenlet-Ab3dEf6hIj9L";
+  const struct {
+    std::string name;
+    std::string kind;  // "file", "linked" (a second hard link), "foreign" (another user's), "link", "folder"
+    int age;           // seconds
+    bool removed;
+  } cases[] = {
+      {copy, "file", 120, true},
+      {".quenlet-fresh0000000", "file", 0, false},
+      {".quenlet-n0tAminute00", "file", 50, false},
+      {".quenlet-hardL1nked00", "linked", 120, false},
+      {".quenlet-an0therUser0", "foreign", 120, false},
+      {".quenlet-symb0licL1nk", "link", 120, false},
+      {".quenlet-f0lder000000", "folder", 120, false},
+      {".quenlet-short", "file", 120, false},
+      {".quenlet-Ab3dEf6hIj9L.spc", "file", 120, false},
+      {"quenlet-Ab3dEf6hIj9L", "file", 120, false},
+      {".quenlet-Ab3dEf6h_j9L", "file", 120, false},
+  };
+  for (const std::string from : {"same file system", "other file system", "unnamed"}) {
+    SCOPED_TRACE(from);
+    if (from == "other file system" && !other.Mounted()) continue;
+    const std::string folder = from == "other file system" ? other.Path() + "/files" : work_ + "/files";
+    std::filesystem::create_directories(folder);
+    const std::string target = folder + "/song.spc";
+    WriteFile(target, "old");
+    WriteFile(folder + "/keep.spc", "the user's");
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    for (const auto& c : cases) {
+      const std::string path = folder + "/" + c.name;
+      if (c.kind == "folder") {
+        ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+      } else if (c.kind == "link") {
+        ASSERT_EQ(::symlink("keep.spc", path.c_str()), 0);
+      } else if (c.kind == "linked") {
+        ASSERT_EQ(::link((folder + "/keep.spc").c_str(), path.c_str()), 0);
+      } else {
+        WriteFile(path, "a copy");
+      }
+      if (c.kind == "foreign") {
+        ASSERT_EQ(::lchown(path.c_str(), ::geteuid() + 4242, static_cast<gid_t>(-1)), 0);
+      }
+      const timespec then{now.tv_sec - c.age, now.tv_nsec};
+      const timespec times[2] = {then, then};
+      ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << c.name;
+    }
+    const auto source = NewFile(from == "unnamed", target);
+
+    source->MoveFileTo(FolderItem(target));
+
+    EXPECT_EQ(ReadFile(target), "new");
+    EXPECT_EQ(ReadFile(folder + "/keep.spc"), "the user's");
+    for (const auto& c : cases) {
+      struct stat st {};
+      EXPECT_EQ(::lstat((folder + "/" + c.name).c_str(), &st) != 0, c.removed) << c.name;
+    }
+    std::filesystem::remove_all(folder);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,12 +27,13 @@ std::vector<std::string> Entries(const std::string& folder) {
   return names;
 }
 
-// A folder with one file in it, as a run leaves it.
-std::string MakeFolder(const std::string& path, mode_t mode) {
-  EXPECT_EQ(::mkdir(path.c_str(), 0700), 0) << path;
-  WriteFile(path + "/song.spc", "output");
-  EXPECT_EQ(::chmod(path.c_str(), mode), 0);
-  return path;
+// Sets the time the folder was last changed to that many seconds ago.
+void Age(const std::string& path, int seconds) {
+  timespec then {};
+  ::clock_gettime(CLOCK_REALTIME, &then);
+  then.tv_sec -= seconds;
+  const timespec times[2] = {then, then};
+  EXPECT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
 }
 
 class Sweep : public ::testing::Test {
@@ -43,6 +45,21 @@ class Sweep : public ::testing::Test {
   }
   std::string At(const std::string& name) const { return location_ + "/" + name; }
 
+  // The folder of a run that was killed, with the new file it was writing, under the name given; old enough that
+  // its age never counts for it.
+  std::string EndedRun(const std::string& name) {
+    const std::string made = fw::MakeFolderOfAKilledRunForTesting(location_);
+    EXPECT_EQ(::rename(made.c_str(), At(name).c_str()), 0) << name;
+    WriteFile(At(name) + "/song.spc", "output");
+    Age(At(name), 600);
+    return At(name);
+  }
+  // Holds the folder's lock, as its run does while it is alive.
+  void Lock(const std::string& path) {
+    locked_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(locked_, LOCK_EX), 0);
+  }
+
   std::string location_;
   int locked_ = -1;
 };
@@ -52,7 +69,7 @@ class Sweep : public ::testing::Test {
 TEST_F(Sweep, RemovesTheFolderOfAnEndedRunWithTheFilesAndLinksInIt) {
   const std::string outside = At("outside.spc");
   WriteFile(outside, "the user's");
-  const std::string ended = MakeFolder(At("quenlet-Ab3xY9"), 0700);
+  const std::string ended = EndedRun("quenlet-Ab3xY9");
   ASSERT_EQ(::symlink(outside.c_str(), (ended + "/link.spc").c_str()), 0);
   ASSERT_EQ(::symlink((ended + "/song.spc").c_str(), (ended + "/self").c_str()), 0);
 
@@ -62,52 +79,89 @@ TEST_F(Sweep, RemovesTheFolderOfAnEndedRunWithTheFilesAndLinksInIt) {
   EXPECT_EQ(ReadFile(outside), "the user's");
 }
 
-// Only a folder this program provably made, for a run that has provably ended, goes.
+// Only a folder this program provably made, for a run that has provably ended, is emptied.
 TEST_F(Sweep, LeavesEverythingElseAlone) {
   struct Case {
     std::string name;
-    mode_t mode;
+    mode_t mode;  // 0: as the run left it
     uid_t owner;
   };
   const uid_t self = ::geteuid();
   const std::vector<Case> folders = {
-      {"quenlet-Oth3r1", 0700, self + 4242},  // another user's
-      {"quenlet-Open01", 0755, self},         // not private
+      {"quenlet-Oth3r1", 0, self + 4242},     // another user's
+      {"quenlet-Open01", 01755, self},        // not private
       {"quenlet-Made01", 0500, self},         // a run between making its folder and locking it
-      {"quenlet-test-abc123", 0700, self},    // names that only resemble the pattern
-      {"quenlet-abc12", 0700, self},
-      {"quenlet-abc1234", 0700, self},
-      {"quenlet-ab_c12", 0700, self},
-      {"Quenlet-abc123", 0700, self},
-      {"xquenlet-abc12", 0700, self},
+      {"quenlet-N0sign", 0700, self},         // private, but without the sign of a run's folder
+      {"quenlet-test-abc123", 0, self},       // names that only resemble the pattern
+      {"quenlet-abc12", 0, self},
+      {"quenlet-abc1234", 0, self},
+      {"quenlet-ab_c12", 0, self},
+      {"Quenlet-abc123", 0, self},
+      {"xquenlet-abc12", 0, self},
   };
   for (const Case& c : folders) {
-    MakeFolder(At(c.name), c.mode);
+    EndedRun(c.name);
+    if (c.mode != 0) {
+      ASSERT_EQ(::chmod(At(c.name).c_str(), c.mode), 0) << c.name;
+    }
     ASSERT_EQ(::chown(At(c.name).c_str(), c.owner, static_cast<gid_t>(-1)), 0) << c.name;
   }
+  // The user's own folder of the same shape, as `mktemp -d -p "$TMPDIR" quenlet-XXXXXX` makes it, however old.
+  std::string own = At("quenlet-XXXXXX");
+  ASSERT_NE(::mkdtemp(own.data()), nullptr);
+  WriteFile(own + "/notes.txt", "the user's");
+  Age(own, 600);
   // A run still alive: this test holds its lock.
-  MakeFolder(At("quenlet-L1ve00"), 0700);
-  locked_ = ::open(At("quenlet-L1ve00").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  ASSERT_EQ(::flock(locked_, LOCK_EX), 0);
+  Lock(EndedRun("quenlet-L1ve00"));
   // A link of the pattern to a folder that would qualify, and a plain file of the pattern.
-  MakeFolder(At("target"), 0700);
+  EndedRun("target");
   ASSERT_EQ(::symlink(At("target").c_str(), At("quenlet-L1nk00").c_str()), 0);
   WriteFile(At("quenlet-F1le00"), "not a folder");
   // An ended run's folder with a folder in it: the sweep never descends, so that folder and its parent stay.
-  const std::string deep = MakeFolder(At("quenlet-Deep00"), 0700);
-  MakeFolder(deep + "/inner", 0700);
+  const std::string deep = EndedRun("quenlet-Deep00");
+  ASSERT_EQ(::mkdir((deep + "/inner").c_str(), 0700), 0);
+  WriteFile(deep + "/inner/song.spc", "output");
   const std::vector<std::string> before = Entries(location_);
 
   fw::RemoveTemporaryFoldersOfEndedRuns(location_);
 
   EXPECT_EQ(Entries(location_), before);
   for (const Case& c : folders) EXPECT_EQ(ReadFile(At(c.name + "/song.spc")), "output") << c.name;
+  EXPECT_EQ(ReadFile(own + "/notes.txt"), "the user's");
   EXPECT_EQ(ReadFile(At("quenlet-L1ve00/song.spc")), "output");
   EXPECT_EQ(ReadFile(At("target/song.spc")), "output");
   EXPECT_TRUE(fs::is_symlink(At("quenlet-L1nk00")));
   EXPECT_EQ(ReadFile(At("quenlet-F1le00")), "not a folder");
   EXPECT_EQ(Entries(deep), std::vector<std::string>{"inner"});
   EXPECT_EQ(ReadFile(deep + "/inner/song.spc"), "output");
+}
+
+// An empty folder of the pattern loses nothing when it goes, but only once nobody could still be making it: a run
+// killed while it made its folder leaves one (mode 0500, or 0700 without the sign), as may the user.
+TEST_F(Sweep, RemovesAnEmptyFolderOnlyOnceItIsAMinuteOld) {
+  const struct {
+    const char* name;
+    mode_t mode;
+    int age;  // seconds
+    bool locked;
+    bool removed;
+  } cases[] = {
+      {"quenlet-Kill05", 0500, 120, false, true},   // killed between making its folder and locking it
+      {"quenlet-Kill07", 0700, 120, false, true},
+      {"quenlet-Mak1ng", 0500, 0, false, false},    // a run making its folder right now
+      {"quenlet-Fresh7", 0700, 0, false, false},
+      {"quenlet-Ag1ng5", 0500, 30, false, false},
+      {"quenlet-L0cked", 0500, 120, true, false},   // a run that holds it, however old
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(::mkdir(At(c.name).c_str(), c.mode), 0) << c.name;
+    Age(At(c.name), c.age);
+    if (c.locked) Lock(At(c.name));
+  }
+
+  fw::RemoveTemporaryFoldersOfEndedRuns(location_);
+
+  for (const auto& c : cases) EXPECT_EQ(!fs::exists(At(c.name)), c.removed) << c.name;
 }
 
 TEST_F(Sweep, AMissingLocationIsNoFailure) {

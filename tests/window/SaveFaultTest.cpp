@@ -1,6 +1,7 @@
 // Save never loses the opened file: whatever fails (an injected fault at any open, write, sync, rename, link or
 // close, a full or read-only disk, a temporary folder on another file system or not usable at all, a kill), the
 // file is either untouched or completely the new one, nothing is left beside it, and a failure is reported.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,11 +12,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <tuple>
 
 #include "WindowTestSupport.h"
+#include "support/AnotherUser.h"
 
 extern char** environ;
 
@@ -151,13 +155,20 @@ class SafeSaveTest : public WindowTest {
     }
   }
 
-  // The opened file placed so that a Save writes the new file in the way named: "temporary folder", "other file
-  // system" (the file on the tmpfs), or "beside" (for want of a temporary folder). False where the machine cannot.
-  bool PlaceWritingThrough(const std::string& way, const Tmpfs& disk, std::optional<TmpdirAt>& broken) {
-    if (way == "other file system" && !disk.Mounted()) return false;
-    if (way == "beside") broken.emplace(Scratch("missing"));
-    Place(way == "other file system" ? disk.Path() : Scratch("files"), way == "beside" ? "" : Scratch("tmp"));
-    return true;
+  // Runs body once for each way a Save writes the new file, with the opened file placed for it: "temporary folder",
+  // "other file system" (the file on a tmpfs, where the machine can mount one), and "beside" (for want of a
+  // temporary folder).
+  void ForEachWayOfWriting(const std::function<void(const std::string& way)>& body) {
+    Tmpfs disk("4m");
+    std::filesystem::create_directories(Scratch("files"));
+    for (const std::string way : {"temporary folder", "other file system", "beside"}) {
+      SCOPED_TRACE(way);
+      if (way == "other file system" && !disk.Mounted()) continue;
+      std::optional<TmpdirAt> broken;
+      if (way == "beside") broken.emplace(Scratch("missing"));
+      Place(way == "other file system" ? disk.Path() : Scratch("files"), way == "beside" ? "" : Scratch("tmp"));
+      body(way);
+    }
   }
 
   std::string folder_, temporary_, path_, link_, original_, expected_;
@@ -321,6 +332,121 @@ TEST_F(SafeSaveTest, SavingKeepsThePermissionBits) {
   ExpectMode(0604);
 }
 
+// A user who is not root saves a file of root's in a folder that the user may write: a file the user may write is
+// saved, and loses the set-id bits with its owner, as `cp -p` does; one the user may not write is not replaced.
+TEST_F(SafeSaveTest, AnotherUsersFileKeepsItsRightsOrIsNotReplaced) {
+  std::string whyNot;
+  const auto user = testing_support::AnotherUser(whyNot);
+  if (!user) GTEST_SKIP() << whyNot;
+  std::filesystem::create_directories(Scratch("files"));
+  Use(Scratch("files"), Scratch("tmp"));
+  ::chmod(scratch_.c_str(), 0755);
+  for (const std::string& folder : {folder_, temporary_}) ::chmod(folder.c_str(), 0777);
+  const std::string refused = "The file \"song.spc\" was not saved: there is no permission to write it.";
+  const struct {
+    mode_t mode;
+    bool saved;
+    mode_t after;
+  } cases[] = {
+      {04777, true, 0777},
+      {02777, true, 0777},
+      {06666, true, 0666},
+      {0644, false, 0644},
+      {04755, false, 04755},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("mode " + std::to_string(c.mode));
+    std::filesystem::remove(path_);
+    Restore();
+    ASSERT_EQ(::chmod(path_.c_str(), c.mode), 0);
+    OpenAndEdit();
+    const std::string said = testing_support::AsAnotherUser(*user, [this] {
+      Save();
+      std::string shown;
+      for (const std::string& message : D().messages) shown += message;
+      return shown;
+    });
+    EXPECT_EQ(said, c.saved ? "" : refused);
+    struct stat st {};
+    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.after);
+    EXPECT_EQ(st.st_uid, c.saved ? user->first : 0u);
+    EXPECT_TRUE(ReadFile(path_) == (c.saved ? expected_ : original_));
+    EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
+    EXPECT_TRUE(std::filesystem::is_empty(temporary_));
+  }
+}
+
+// The calls of the file layer that act on a new file once it is written; "" for the others.
+std::string OnTheNewFile(Op op) {
+  switch (op) {
+    case Op::Write:
+      return "write";
+    case Op::Sync:
+      return "sync";
+    case Op::Rename:
+      return "rename";
+    case Op::Owner:
+      return "owner";
+    case Op::Mode:
+      return "mode";
+    default:
+      return "";
+  }
+}
+
+// Whatever the new file takes from the one it replaces (owner, extended attributes, mode) is set before its data is
+// synced, and nothing is written after it: after a crash the file in place has them, whichever way it was written.
+TEST_F(SafeSaveTest, TheFileTakesItsRightsBeforeItIsSynced) {
+  ForEachWayOfWriting([&](const std::string&) {
+    ::chmod(path_.c_str(), 0640);
+    OpenAndEdit();
+    std::vector<Op> calls;
+    fw::faults::SetHook([&calls](Op op) {
+      calls.push_back(op);
+      return 0;
+    });
+    Save();
+    fw::faults::SetHook({});
+    EXPECT_TRUE(D().messages.empty());
+    ExpectMode(0640);
+    // From the last change of owner on, what acts on the new file: its mode, its sync and the rename that puts it
+    // in place, in this order, and no write (the last look at the opened file opens and closes it, and a link may
+    // name the new file right before the rename).
+    const auto owner = std::find(calls.rbegin(), calls.rend(), Op::Owner);
+    ASSERT_NE(owner, calls.rend());
+    std::string last;
+    for (auto call = owner.base() - 1; call != calls.end(); ++call) {
+      const std::string name = OnTheNewFile(*call);
+      if (!name.empty()) last += (last.empty() ? "" : " ") + name;
+    }
+    EXPECT_EQ(last, "owner mode sync rename");
+  });
+}
+
+// The copy written beside the file has a short name of its own: a name as long as the file system allows, but for
+// a few bytes, saves whichever way the new file is written.
+TEST_F(SafeSaveTest, ALongNameSavesWhereverTheNewFileIsWritten) {
+  // 246 bytes: 80 characters of three bytes each in UTF-8, then "ab.spc".
+  std::string name;
+  for (int i = 0; i < 80; ++i) name += "\xE9\x95\xB7";
+  name += "ab.spc";
+  ASSERT_EQ(name.size(), 246u);
+  ForEachWayOfWriting([&](const std::string&) {
+    const std::string path = folder_ + "/" + name;
+    std::filesystem::rename(path_, path);
+    Open(path);
+    Field("SongTitle").SetText("New title");
+    D().messages.clear();
+    Save();
+    EXPECT_EQ(D().messages, std::vector<std::string>{});
+    EXPECT_NE(ReadFile(path).find("New title"), std::string::npos);
+    EXPECT_EQ(Entries(folder_), std::vector<std::string>{name});
+    EXPECT_TRUE(std::filesystem::is_empty(temporary_));
+    std::filesystem::remove(path);
+  });
+}
+
 TEST_F(SafeSaveTest, ALinkKeepsPointingAtTheReplacedFile) {
   std::filesystem::create_directories(Scratch("files"));
   Use(Scratch("files"), Scratch("tmp"));
@@ -352,13 +478,8 @@ TEST_F(SafeSaveTest, AFileInTheTemporaryFolderIsNotLost) {
 // Another program changes the file after Save has copied from it and before the rename: the last look at it, right
 // before the rename, finds that out, wherever the new file was written.
 TEST_F(SafeSaveTest, AFileChangedWhileSavingIsNotOverwritten) {
-  Tmpfs disk("4m");
-  std::filesystem::create_directories(Scratch("files"));
   const std::string other = spctest::SpcBuilder().Registers("OTHERREGS").Ram(9).Bytes();
-  for (const std::string place : {"temporary folder", "other file system", "beside"}) {
-    SCOPED_TRACE(place);
-    std::optional<TmpdirAt> broken;
-    if (!PlaceWritingThrough(place, disk, broken)) continue;
+  ForEachWayOfWriting([&](const std::string&) {
     OpenAndEdit();
     // The output's sync comes after every byte was copied from the opened file.
     bool changed = false;
@@ -379,7 +500,7 @@ TEST_F(SafeSaveTest, AFileChangedWhileSavingIsNotOverwritten) {
     EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
     EXPECT_TRUE(std::filesystem::is_empty(temporary_));
     EXPECT_EQ(Field("SongTitle").Text(), "New title");
-  }
+  });
 }
 
 // The replaced file's extended attributes (a user's own, an access ACL) go over to the new file, wherever it was
@@ -393,12 +514,7 @@ TEST_F(SafeSaveTest, SavingKeepsTheExtendedAttributes) {
   }
   const std::vector<std::pair<std::string, std::string>> attributes = {{"user.quenlet.note", "kept"},
                                                                       {"system.posix_acl_access", acl}};
-  Tmpfs disk("4m");
-  std::filesystem::create_directories(Scratch("files"));
-  for (const std::string place : {"temporary folder", "other file system", "beside"}) {
-    SCOPED_TRACE(place);
-    std::optional<TmpdirAt> broken;
-    if (!PlaceWritingThrough(place, disk, broken)) continue;
+  ForEachWayOfWriting([&](const std::string& place) {
     std::filesystem::remove(folder_ + "/hard.spc");
     std::filesystem::create_hard_link(path_, folder_ + "/hard.spc");
     std::vector<std::pair<std::string, std::string>> set;
@@ -420,7 +536,7 @@ TEST_F(SafeSaveTest, SavingKeepsTheExtendedAttributes) {
       EXPECT_EQ(n < 0 ? std::string("(none)") : got.substr(0, static_cast<size_t>(n)), value) << name;
     }
     std::filesystem::remove(folder_ + "/hard.spc");
-  }
+  });
 }
 
 // Runs the victim program; returns the signal that ended it, or -(exit code).
@@ -440,7 +556,8 @@ int RunVictim(const std::string& file, const std::string& temporary, long k) {
 
 // Kills the victim right before each call of the file layer in turn. The file is always the old or the new one.
 // The copy written beside it has no name until it replaces the file, so a kill leaves nothing beside it, except
-// at the one step between naming that copy and the rename (named: how many such steps the way of saving has).
+// at the one step between naming that copy and the rename (named: how many such steps the way of saving has);
+// the next Save of the file removes that copy once it is a minute old.
 void KillAtEveryStep(const std::string& folder, const std::string& temporary, int named) {
   if (!temporary.empty()) std::filesystem::create_directories(temporary);
   const std::string path = folder + "/song.spc";
@@ -464,9 +581,14 @@ void KillAtEveryStep(const std::string& folder, const std::string& temporary, in
     if (!beside.empty()) {
       ++leftBeside;
       EXPECT_EQ(beside.size(), 1u);
-      EXPECT_EQ(std::filesystem::path(beside[0]).filename().string().rfind(".song.spc.", 0), 0u) << beside[0];
-      // A killed run cannot tidy up after itself.
-      for (const auto& entry : beside) std::filesystem::remove(entry);
+      EXPECT_EQ(std::filesystem::path(beside[0]).filename().string().rfind(".quenlet-", 0), 0u) << beside[0];
+      timespec then {};
+      ::clock_gettime(CLOCK_REALTIME, &then);
+      then.tv_sec -= 120;
+      const timespec times[2] = {then, then};
+      for (const auto& entry : beside) ::utimensat(AT_FDCWD, entry.c_str(), times, AT_SYMLINK_NOFOLLOW);
+      EXPECT_EQ(RunVictim(path, temporary, 1L << 40), 0);
+      for (const auto& entry : beside) EXPECT_FALSE(std::filesystem::exists(entry)) << entry;
     }
     if (outcome != SIGKILL) {
       EXPECT_EQ(outcome, 0);

@@ -91,6 +91,7 @@ class Child {
   Child& operator=(const Child&) = delete;
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   void Signal(int number) const { ::kill(pid_, number); }
 
   // True once the child says "ready"; false when it ends or takes too long first.
@@ -157,9 +158,10 @@ class Signals : public ::testing::Test {
   std::string scratch_, tmp_, file_, original_;
 };
 
+// Sent once, or twice in a row as timeout and a shell on hangup do: while no command runs, the second changes nothing.
 TEST_F(Signals, TermIntAndHupEndARunAsQuitDoesAndLeaveNoFolder) {
-  for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
-    SCOPED_TRACE(strsignal(number));
+  for (const auto& [number, times] : {std::pair{SIGTERM, 1}, {SIGINT, 1}, {SIGHUP, 1}, {SIGTERM, 2}, {SIGHUP, 2}}) {
+    SCOPED_TRACE(std::string(strsignal(number)) + " sent " + std::to_string(times) + " times");
     WriteFile(file_, original_);
     Child run(Victim("--serve"), tmp_);
     ASSERT_TRUE(run.Started());
@@ -170,11 +172,64 @@ TEST_F(Signals, TermIntAndHupEndARunAsQuitDoesAndLeaveNoFolder) {
     fw::RemoveTemporaryFoldersOfEndedRuns(tmp_);
     EXPECT_TRUE(fs::is_directory(folders[0]));
 
-    run.Signal(number);
+    for (int i = 0; i < times; ++i) run.Signal(number);
     const int status = run.Wait();
     EXPECT_TRUE(EndedNormallyWithZero(status)) << Describe(status);
     EXPECT_EQ(PrivateFolders(tmp_), std::vector<std::string>{});
     EXPECT_TRUE(Saved());
+  }
+}
+
+// A cleaner removes the folder of a long run, and someone makes the name again, as a folder of their own or as a
+// link to one: the run's exit leaves it and what is in it alone.
+TEST_F(Signals, AnExitLeavesAFolderMadeAgainUnderItsName) {
+  const std::string elsewhere = scratch_ + "/elsewhere";
+  fs::create_directories(elsewhere);
+  WriteFile(elsewhere + "/theirs.txt", "someone else's");
+  for (const std::string made : {"a folder", "a link"}) {
+    SCOPED_TRACE(made);
+    Child run(Victim("--serve"), tmp_);
+    ASSERT_TRUE(run.Ready());
+    const auto folders = PrivateFolders(tmp_);
+    ASSERT_EQ(folders.size(), 1u);
+    fs::remove_all(folders[0]);
+    if (made == "a folder") {
+      fs::create_directory(folders[0]);
+      WriteFile(folders[0] + "/theirs.txt", "someone else's");
+    } else {
+      fs::create_directory_symlink(elsewhere, folders[0]);
+    }
+
+    run.Signal(SIGTERM);
+    const int status = run.Wait();
+    EXPECT_TRUE(EndedNormallyWithZero(status)) << Describe(status);
+    EXPECT_EQ(ReadFile(folders[0] + "/theirs.txt"), "someone else's");
+    EXPECT_EQ(fs::is_symlink(folders[0]), made == "a link");
+    EXPECT_EQ(ReadFile(elsewhere + "/theirs.txt"), "someone else's");
+    fs::remove_all(folders[0]);
+  }
+}
+
+// A command that never ends (a Save on a disk that stopped answering) holds the first signal back; a second one ends
+// the run at once, whichever of the three it is. The file is as it was, and what the run left goes at the next start.
+TEST_F(Signals, ASecondSignalDuringAHungSaveEndsTheRunAtOnce) {
+  for (const int second : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(second));
+    Child run(Victim("--hang-in-save"), tmp_);
+    ASSERT_TRUE(run.Ready());
+    run.Signal(SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(::waitpid(run.Pid(), nullptr, WNOHANG), 0) << "the first signal cut the Save short";
+    const auto sent = std::chrono::steady_clock::now();
+    run.Signal(second);
+    const int status = run.Wait();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == second) << Describe(status);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(10));
+    EXPECT_EQ(ReadFile(file_), original_);
+    ASSERT_EQ(PrivateFolders(tmp_).size(), 1u);
+    fw::RemoveTemporaryFoldersOfEndedRuns(tmp_);
+    EXPECT_EQ(PrivateFolders(tmp_), std::vector<std::string>{});
+    if (HasFailure()) break;  // each further run would wait out its patience too
   }
 }
 

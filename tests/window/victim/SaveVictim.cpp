@@ -8,8 +8,11 @@
 //   save_victim --serve FILE         saves, writes "ready" on stdout, then runs the event loop until told to quit;
 //                                    exits with the loop's code (2: the Save reported a failure)
 //   save_victim --die-in-save FILE   kills itself with SIGKILL once the new file is written, before it moves
+//   save_victim --hang-in-save FILE  once the new file is written, before it moves, writes "ready" on stdout and
+//                                    waits there for good, as a Save on a disk that stopped answering
 #include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <QtGlobal>
 
@@ -50,11 +53,15 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   const bool serve = mode == "--serve";
   const bool dieInSave = mode == "--die-in-save";
-  if (!((serve || dieInSave) && argc == 3) && !(mode.rfind("--", 0) != 0 && argc == 4)) {
-    std::fprintf(stderr, "usage: save_victim FILE TEMPORARY-FOLDER K | --serve FILE | --die-in-save FILE\n");
+  const bool hangInSave = mode == "--hang-in-save";
+  const bool ownFolder = serve || dieInSave || hangInSave;
+  if (!(ownFolder && argc == 3) && !(mode.rfind("--", 0) != 0 && argc == 4)) {
+    std::fprintf(stderr,
+                 "usage: save_victim FILE TEMPORARY-FOLDER K | --serve FILE | --die-in-save FILE | --hang-in-save "
+                 "FILE\n");
     return 64;
   }
-  const std::string file = argv[serve || dieInSave ? 2 : 1];
+  const std::string file = argv[ownFolder ? 2 : 1];
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // The offscreen platform's notes would bury the test's own output, once for every run.
   qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
@@ -64,7 +71,7 @@ int main(int argc, char** argv) {
   auto dialogs = std::make_unique<Answer>(file);
   Answer& answer = *dialogs;
   fw::SetDialogs(std::move(dialogs));
-  if (!serve && !dieInSave) fw::SetTemporaryFolderForTesting(argv[2]);
+  if (!ownFolder) fw::SetTemporaryFolderForTesting(argv[2]);
 
   MainWindow& window = MainWindow::Instance();
   window.Find<fw::PushButton>("OpenButton").Push();
@@ -82,9 +89,15 @@ int main(int argc, char** argv) {
     return code;
   }
 
-  const long kill_at = dieInSave ? 0 : std::strtol(argv[3], nullptr, 10);
+  const long kill_at = dieInSave || hangInSave ? 0 : std::strtol(argv[3], nullptr, 10);
   long calls = 0;
-  fw::faults::SetHook([&calls, kill_at, dieInSave](fw::faults::Op op) {
+  fw::faults::SetHook([&calls, kill_at, dieInSave, hangInSave](fw::faults::Op op) {
+    if (hangInSave && op == fw::faults::Op::Rename) {
+      std::printf("ready\n");
+      std::fflush(stdout);
+      // A signal's handler runs and returns here; nothing but the end of the process ends the wait.
+      for (;;) ::pause();
+    }
     if (dieInSave ? op == fw::faults::Op::Rename : ++calls == kill_at) ::raise(SIGKILL);
     return 0;
   });
