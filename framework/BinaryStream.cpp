@@ -167,7 +167,8 @@ void BinaryStream::ReadAt(uint64_t offset, uint8_t* out, size_t count) {
       const uint64_t end = offset + std::min<uint64_t>(count, length_ - offset);
       if (end > kept_.size()) KeepUpTo(std::max<uint64_t>(end, kept_.size() + kKeepStep));
     }
-    const size_t have = offset < kept_.size() ? static_cast<size_t>(std::min<uint64_t>(count, kept_.size() - offset)) : 0;
+    const size_t have =
+        offset < kept_.size() ? static_cast<size_t>(std::min<uint64_t>(count, kept_.size() - offset)) : 0;
     if (have > 0) std::memcpy(out, kept_.data() + offset, have);
     std::memset(out + have, 0, count - have);
     return;

@@ -1,12 +1,13 @@
-// The file layer's fault seam. Every open, write, sync, rename, link and close that the file layer makes asks the hook
-// first; tests use it to make the n-th call fail with a chosen error, or to end the process at that point.
+// The file layer's fault seam. Every open, write, sync, rename, exchange, link and close that the file layer makes
+// asks the hook first; tests use it to make the n-th call fail with a chosen error, or to end the process at that
+// point.
 #pragma once
 
 #include <functional>
 
 namespace fw::faults {
 
-enum class Op { Open, Write, Sync, Rename, Close, Link };
+enum class Op { Open, Write, Sync, Rename, Close, Link, Exchange };
 
 // Returns 0 to let the call run, or an errno value to make it fail with that error without running it.
 using Hook = std::function<int(Op)>;

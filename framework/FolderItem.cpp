@@ -96,6 +96,34 @@ void CarryOver(int fd, const std::string& target, const struct stat& targetStat)
   ::fchmod(fd, targetStat.st_mode & 07777);
 }
 
+// A file system without the exchange of two files says so in one of these ways.
+bool ExchangeRefused(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
+
+// The replacing rename, once the check has passed: from takes target's place. With a check, the two are exchanged
+// where the file system can, and the check runs again on what the exchange took out of target's place (now at
+// from), so that a file another program put there since the first check is not lost: it is put back, and what the
+// check raised goes on. After a good exchange the replaced file is removed. Where the exchange is refused, a rename.
+// Returns 0, or the error of a rename that failed (EXDEV: another file system) with both files as they were.
+int RenameOver(const std::string& from, const std::string& target, const FolderItem::ReplaceCheck& check) {
+  if (check) {
+    if (sys::Exchange(from.c_str(), target.c_str()) == 0) {
+      try {
+        check(target, from);
+      } catch (...) {
+        if (sys::Exchange(from.c_str(), target.c_str()) != 0) sys::Rename(from.c_str(), target.c_str());
+        throw;
+      }
+      ::unlink(from.c_str());
+      return 0;
+    }
+    const int error = errno;
+    // Gone since the check, maybe: the check says so.
+    if (error == ENOENT) check(target, target);
+    if (!ExchangeRefused(error) && error != ENOENT) return error;
+  }
+  return sys::Rename(from.c_str(), target.c_str()) == 0 ? 0 : errno;
+}
+
 }  // namespace
 
 // A file being written in a folder, with no name there until it replaces a file: a file made with O_TMPFILE gets a
@@ -139,7 +167,7 @@ struct FolderItem::BesideFile {
   // leaves it nameless for the shortest time. On failure the file is dropped and target stays as it was.
   void Replace(const std::string& target, const ReplaceCheck& check) {
     try {
-      if (check) check(target);
+      if (check) check(target, target);
     } catch (...) {
       Drop();
       throw;
@@ -159,8 +187,14 @@ struct FolderItem::BesideFile {
         Fail("write beside", target, error, FolderPlace(folder));
       }
     }
-    if (sys::Rename(named.c_str(), target.c_str()) != 0) {
-      const int error = errno;
+    int error = 0;
+    try {
+      error = RenameOver(named, target, check);
+    } catch (...) {
+      Drop();
+      throw;
+    }
+    if (error != 0) {
       Drop();
       Fail("replace", target, error, FolderPlace(FolderOf(target)));
     }
@@ -354,12 +388,13 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
       ::close(fd);
     }
   }
-  if (check) check(target);
-  if (sys::Rename(path_.c_str(), target.c_str()) == 0) {
+  if (check) check(target, target);
+  const int renamed = RenameOver(path_, target, check);
+  if (renamed == 0) {
     SyncFolder(FolderOf(target));
     return;
   }
-  if (errno != EXDEV) Fail("replace", target, errno, FolderPlace(FolderOf(target)));
+  if (renamed != EXDEV) Fail("replace", target, renamed, FolderPlace(FolderOf(target)));
 
   // Another file system: a complete copy beside the target, then the same atomic rename.
   const int in = sys::Open(path_.c_str(), O_RDONLY | O_CLOEXEC);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "Application.h"
 #include "BinaryStream.h"
@@ -90,8 +91,7 @@ void MainWindow::OpenSPC() {
   auto previousData = ExtendedData;
   const bool previousBinary = BinaryFormat;
   const bool previousChannels = ExtendedChannelDisables;
-  auto previousBytes = OpenedBytes;
-  auto previousTarget = OpenedTarget;
+  auto previousOpened = std::exchange(Opened, std::nullopt);
   try {
     SPCFile = chosen;
     SetTitle("Quenlet - " + SPCFile->Name());
@@ -106,8 +106,7 @@ void MainWindow::OpenSPC() {
     ExtendedData = previousData;
     BinaryFormat = previousBinary;
     ExtendedChannelDisables = previousChannels;
-    OpenedBytes = previousBytes;
-    OpenedTarget = previousTarget;
+    Opened = std::move(previousOpened);
     throw;
   }
   ClearFields();
@@ -129,7 +128,7 @@ void MainWindow::RevertSPC() {
 // The new file is written completely, and only then put in the opened file's place in one step, so a Save that
 // fails anywhere leaves the opened file as it was; the user is told it was not saved and why. It is written in the
 // temporary folder, or, when that cannot be used, beside the opened file; and it replaces only the file that Open
-// read, checked once more right before the replacing rename.
+// read, checked once more at the replacing rename.
 void MainWindow::SaveSPC() {
   if (!SPCFile) return;
   const std::string name = SPCFile->Name();
@@ -170,7 +169,9 @@ void MainWindow::SaveSPC() {
       SPCOut->Close();
     }
     OutputBeside = false;
-    FileOut->MoveFileTo(*SPCFile, [this](const std::string& target) { CheckOpenedFile(target); });
+    FileOut->MoveFileTo(*SPCFile,
+                        [this](const std::string& target, const std::string& file) { CheckOpenedFile(target, file); });
+    AdoptSavedFile();
   } catch (const OpenedFileChanged&) {
     OutputBeside = false;
     dropOutput();

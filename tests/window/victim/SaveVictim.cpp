@@ -1,5 +1,5 @@
 // Opens a file through the main window (offscreen), edits it and saves it, killing itself with SIGKILL right before
-// the k-th open, write, sync, rename or close of the file layer. The window tests run it for every k.
+// the k-th open, write, sync, rename, exchange, link or close of the file layer. The window tests run it for every k.
 //
 //   save_victim FILE TEMPORARY-FOLDER K     exit 0: saved; 2: the Save reported a failure
 //
@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
   const long kill_at = dieInSave ? 0 : std::strtol(argv[3], nullptr, 10);
   long calls = 0;
   fw::faults::SetHook([&calls, kill_at, dieInSave](fw::faults::Op op) {
-    if (dieInSave ? op == fw::faults::Op::Rename : ++calls == kill_at) ::raise(SIGKILL);
+    if (dieInSave ? op == fw::faults::Op::Exchange || op == fw::faults::Op::Rename : ++calls == kill_at)
+      ::raise(SIGKILL);
     return 0;
   });
   window.Find<fw::PushButton>("SaveButton").Push();
