@@ -101,4 +101,7 @@ class SPCFormat {
   // Set while a Save writes its output beside the opened file because the temporary folder could not be used:
   // WriteStandardData then makes FileOut an unnamed file in the folder of the file that SPCFile names.
   bool OutputBeside = false;
+  // The temporary folder's path (ending with "/") that a Save writes its output in, as its caller looked it up once
+  // for the whole Save; when empty, WriteStandardData looks it up itself.
+  std::string TemporaryFolder;
 };

@@ -75,8 +75,10 @@ void SPCFormat::WriteStandardData() {
     // Beside the file that is to be replaced (the one a link names), so the rename stays on its file system.
     FileOut = fw::FolderItem::UnnamedBeside(Opened && !Opened->target.empty() ? Opened->target : opened.AbsolutePath());
   } else {
-    auto temporary = fw::GetTemporaryFolderItem();
-    FileOut = fw::GetFolderItem(Require(temporary, "The temporary folder").AbsolutePath() + opened.Name(), 0);
+    const std::string folder = TemporaryFolder.empty()
+                                   ? Require(fw::GetTemporaryFolderItem(), "The temporary folder").AbsolutePath()
+                                   : TemporaryFolder;
+    FileOut = fw::GetFolderItem(folder + opened.Name(), 0);
   }
   auto& fileOut = Require(FileOut, "FileOut");
   if (fileOut.Exists()) fileOut.Delete();

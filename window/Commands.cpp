@@ -140,13 +140,25 @@ void MainWindow::SaveSPC() {
     CloseQuietly(SPCStream);
     if (FileOut && FileOut->AbsolutePath() != SPCFile->AbsolutePath()) FileOut->Delete();
   };
+  // Where the writer puts its output holds for this Save only.
+  struct WriterPlace {
+    MainWindow& window;
+    ~WriterPlace() {
+      window.OutputBeside = false;
+      window.TemporaryFolder.clear();
+    }
+  } resetPlace{*this};
   try {
+    // The temporary folder is looked up once for the whole Save, so that the writer, the check below and the
+    // fallback all mean the same folder, even when it vanishes meanwhile.
     std::string temporary;
     try {
       temporary = fw::GetTemporaryFolderItem()->AbsolutePath();
     } catch (const fw::IOException&) {
       // No temporary folder to be had: the output goes beside the opened file.
     }
+    // A folder that vanished right after it was looked up has no "/" at the end of its path.
+    if (!temporary.empty() && temporary.back() != '/') temporary.clear();
     // The output takes the opened file's name in the temporary folder: were that the opened file's own folder, the
     // writer would remove the opened file before reading it.
     std::error_code error;
@@ -154,6 +166,7 @@ void MainWindow::SaveSPC() {
     if (!temporary.empty() && folder && std::filesystem::equivalent(temporary, folder->AbsolutePath(), error))
       throw fw::IOException(0, "it lies in the folder that holds the program's temporary files");
     OutputBeside = temporary.empty();
+    TemporaryFolder = temporary;
     try {
       WriteStandardData();
       if (NeedsExtendedData()) WriteExtendedData();
@@ -168,18 +181,15 @@ void MainWindow::SaveSPC() {
       if (NeedsExtendedData()) WriteExtendedData();
       SPCOut->Close();
     }
-    OutputBeside = false;
     FileOut->MoveFileTo(*SPCFile,
                         [this](const std::string& target, const std::string& file) { CheckOpenedFile(target, file); });
     AdoptSavedFile();
   } catch (const OpenedFileChanged&) {
-    OutputBeside = false;
     dropOutput();
     throw fw::IOException(0, "The file \"" + name +
                                  "\" was not saved: another program changed it after it was opened. Open it again to "
                                  "edit it.");
   } catch (const std::exception& failure) {
-    OutputBeside = false;
     dropOutput();
     std::string reason = FolderReason(failure);
     if (reason.empty()) reason = Reason(failure);

@@ -402,6 +402,33 @@ TEST_F(SafeSaveTest, AFileChangedWhileSavingIsNotOverwritten) {
   }
 }
 
+// The temporary folder is looked up once for a Save: when it vanishes after that look-up, before the new file is
+// written in it, and no other can be made, the Save writes beside the file instead.
+TEST_F(SafeSaveTest, ATemporaryFolderThatVanishesDuringTheSaveSendsTheFileBeside) {
+  std::filesystem::create_directories(Scratch("files"));
+  TmpdirAt own(Scratch("own"));
+  std::filesystem::create_directories(Scratch("own"));
+  Use(Scratch("files"), "");
+  OpenAndEdit();
+  const std::string looked = fw::GetTemporaryFolderItem()->AbsolutePath();
+  bool vanished = false;
+  fw::faults::SetHook([&](Op op) {
+    if (op == Op::Open && !vanished) {
+      vanished = true;
+      std::filesystem::remove_all(looked);
+      ::setenv("TMPDIR", Scratch("missing").c_str(), 1);
+    }
+    return 0;
+  });
+  Save();
+  fw::faults::SetHook({});
+  EXPECT_TRUE(vanished);
+  ExpectOldOrNew(false);
+  EXPECT_FALSE(std::filesystem::exists(looked));
+  EXPECT_TRUE(std::filesystem::is_empty(Scratch("own")));
+  EXPECT_FALSE(std::filesystem::exists(Scratch("missing")));
+}
+
 // The replaced file's extended attributes (a user's own, an access ACL) go over to the new file, wherever it was
 // written; other hard links to the file keep the old bytes, since a Save replaces the file.
 TEST_F(SafeSaveTest, SavingKeepsTheExtendedAttributes) {
