@@ -102,7 +102,8 @@ bool ExchangeRefused(int error) { return error == EINVAL || error == ENOSYS || e
 // The replacing rename, once the check has passed: from takes target's place. With a check, the two are exchanged
 // where the file system can, and the check runs again on what the exchange took out of target's place (now at
 // from), so that a file another program put there since the first check is not lost: it is put back, and what the
-// check raised goes on. After a good exchange the replaced file is removed. Where the exchange is refused, a rename.
+// check raised goes on. Where the exchange is refused, a rename. Once the target's folder is synced, the replaced
+// file is removed (after the sync, so that the sync need not wait for its removal).
 // Returns 0, or the error of a rename that failed (EXDEV: another file system) with both files as they were.
 int RenameOver(const std::string& from, const std::string& target, const FolderItem::ReplaceCheck& check) {
   if (check) {
@@ -113,6 +114,7 @@ int RenameOver(const std::string& from, const std::string& target, const FolderI
         if (sys::Exchange(from.c_str(), target.c_str()) != 0) sys::Rename(from.c_str(), target.c_str());
         throw;
       }
+      SyncFolder(FolderOf(target));
       ::unlink(from.c_str());
       return 0;
     }
@@ -121,7 +123,9 @@ int RenameOver(const std::string& from, const std::string& target, const FolderI
     if (error == ENOENT) check(target, target);
     if (!ExchangeRefused(error) && error != ENOENT) return error;
   }
-  return sys::Rename(from.c_str(), target.c_str()) == 0 ? 0 : errno;
+  if (sys::Rename(from.c_str(), target.c_str()) != 0) return errno;
+  SyncFolder(FolderOf(target));
+  return 0;
 }
 
 }  // namespace
@@ -202,7 +206,6 @@ struct FolderItem::BesideFile {
     // Its data reached the disk before it was named; a close cannot lose it now.
     ::close(fd);
     fd = -1;
-    SyncFolder(FolderOf(target));
   }
 };
 
@@ -390,10 +393,7 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
   }
   if (check) check(target, target);
   const int renamed = RenameOver(path_, target, check);
-  if (renamed == 0) {
-    SyncFolder(FolderOf(target));
-    return;
-  }
+  if (renamed == 0) return;
   if (renamed != EXDEV) Fail("replace", target, renamed, FolderPlace(FolderOf(target)));
 
   // Another file system: a complete copy beside the target, then the same atomic rename.
