@@ -39,6 +39,19 @@ class Replace : public ::testing::Test {
     faults::SetHook({});
     std::filesystem::remove_all(work_);
   }
+  // A new file holding "new" that is to replace target: unnamed beside it, or "new" in the scratch folder.
+  std::shared_ptr<FolderItem> NewFile(const std::string& from, const std::string& target) const {
+    if (from == "unnamed") {
+      auto source = FolderItem::UnnamedBeside(target);
+      auto out = BinaryStream::Create(*source);
+      out->Write("new");
+      out->Close();
+      return source;
+    }
+    WriteFile(work_ + "/new", "new");
+    return GetFolderItem(work_ + "/new");
+  }
+
   std::string work_;
 };
 
@@ -222,16 +235,7 @@ TEST_F(Replace, ACheckThatRaisesStopsTheMove) {
     const std::string target = folder + "/song.spc";
     WriteFile(target, "old");
     ASSERT_EQ(::symlink(target.c_str(), (work_ + "/link.spc").c_str()), 0);
-    std::shared_ptr<FolderItem> source;
-    if (from == "unnamed") {
-      source = FolderItem::UnnamedBeside(target);
-      auto out = BinaryStream::Create(*source);
-      out->Write("new");
-      out->Close();
-    } else {
-      WriteFile(work_ + "/new", "new");
-      source = GetFolderItem(work_ + "/new");
-    }
+    auto source = NewFile(from, target);
     std::string checked, read;
     EXPECT_THROW(source->MoveFileTo(FolderItem(work_ + "/link.spc"),
                                     [&](const std::string& path, const std::string& file) {
@@ -281,16 +285,7 @@ TEST_F(Replace, TheCheckLooksAtWhatTheExchangeTookOut) {
         std::cout << "[   NOTE   ] " << folder << " cannot exchange two files\n";
         continue;
       }
-      std::shared_ptr<FolderItem> source;
-      if (from == "unnamed") {
-        source = FolderItem::UnnamedBeside(target);
-        auto out = BinaryStream::Create(*source);
-        out->Write("new");
-        out->Close();
-      } else {
-        WriteFile(work_ + "/new", "new");
-        source = GetFolderItem(work_ + "/new");
-      }
+      auto source = NewFile(from, target);
       std::vector<std::string> looked;
       faults::SetHook([&](faults::Op op) {
         if (op != faults::Op::Exchange) return 0;

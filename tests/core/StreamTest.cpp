@@ -113,22 +113,30 @@ TEST_F(Streams, ByteOrderAndWidths) {
   EXPECT_EQ(in->ReadShort(), 0xFFFF);
 }
 
+// A write past the end leaves a hole of zeros; a keeping stream keeps the same bytes as the file holds.
 TEST_F(Streams, RewritingEarlierBytesKeepsTheRest) {
-  auto out = BinaryStream::Create(Item("chunk"));
-  out->SetLittleEndian(true);
-  out->Write("xid6");
-  out->WriteLong(0);
-  for (int i = 0; i < 70000; ++i) out->WriteByte(i);  // beyond one buffer
-  const uint64_t end = out->Position();
-  out->SetPosition(4);
-  out->WriteLong(static_cast<int32_t>(end - 8));
-  EXPECT_EQ(out->Position(), 8u);
-  EXPECT_EQ(out->Length(), end);
-  out->Close();
-  const std::string bytes = ReadFile(Path("chunk"));
-  ASSERT_EQ(bytes.size(), end);
-  EXPECT_EQ(bytes.substr(0, 8), std::string("xid6\x70\x11\x01\x00", 8));
-  EXPECT_EQ(static_cast<unsigned char>(bytes[8 + 69999]), 69999 & 0xFF);
+  for (const bool keeping : {false, true}) {
+    SCOPED_TRACE(keeping ? "keeping" : "plain");
+    auto out = keeping ? BinaryStream::CreateKeeping(Item("kept")) : BinaryStream::Create(Item("chunk"));
+    out->SetLittleEndian(true);
+    out->Write("xid6");
+    out->WriteLong(0);
+    for (int i = 0; i < 70000; ++i) out->WriteByte(i);  // beyond one buffer
+    const uint64_t end = out->Position();
+    out->SetPosition(4);
+    out->WriteLong(static_cast<int32_t>(end - 8));
+    EXPECT_EQ(out->Position(), 8u);
+    EXPECT_EQ(out->Length(), end);
+    out->SetPosition(end + 10);
+    out->Write("end");
+    out->Close();
+    const std::string bytes = ReadFile(Path(keeping ? "kept" : "chunk"));
+    ASSERT_EQ(bytes.size(), end + 13);
+    EXPECT_EQ(bytes.substr(0, 8), std::string("xid6\x70\x11\x01\x00", 8));
+    EXPECT_EQ(static_cast<unsigned char>(bytes[8 + 69999]), 69999 & 0xFF);
+    EXPECT_EQ(bytes.substr(end), std::string(10, '\0') + "end");
+    EXPECT_TRUE(View(out->TakeKept()) == (keeping ? std::string_view(bytes) : std::string_view()));
+  }
 }
 
 TEST_F(Streams, FailuresCarryTheSystemErrorNumber) {
@@ -227,24 +235,6 @@ TEST_F(Streams, AKeepingStreamKeepsTheStartOfTheFileThatItsReadsTook) {
   EXPECT_EQ(kept.size(), 50000u);
   EXPECT_TRUE(View(kept) == std::string_view(file).substr(0, 50000));
   EXPECT_EQ(in->Length(), 50000u);
-}
-
-// A keeping write stream keeps the file's content as it was written: rewritten bytes, and a hole as zeros.
-TEST_F(Streams, AKeepingWriteStreamKeepsWhatTheFileHolds) {
-  auto out = BinaryStream::CreateKeeping(Item("new.spc"));
-  out->SetLittleEndian(true);
-  out->Write("xid6");
-  out->WriteLong(0);
-  for (int i = 0; i < 70000; ++i) out->WriteByte(i);  // beyond one buffer
-  out->SetPosition(4);
-  out->WriteLong(70000);
-  out->SetPosition(80000);
-  out->Write("end");
-  out->Close();
-  const std::string written = ReadFile(Path("new.spc"));
-  ASSERT_EQ(written.size(), 80003u);
-  EXPECT_EQ(written.substr(70008, 9992), std::string(9992, '\0'));
-  EXPECT_TRUE(View(out->TakeKept()) == written);
 }
 
 TEST_F(Streams, AStreamNamesTheFileItHasOpenWithLinksResolved) {
