@@ -4,8 +4,9 @@
 #include "FolderItem.h"
 
 namespace {
-// The header, the registers and the RAM/DSP image: everything up to where an extended chunk starts.
-constexpr int32_t kOpenedBytes = 0x10200;
+// The header, the registers and the RAM/DSP image, and room for an extended chunk of any real size, so that Open
+// reads a whole file in one read; the reader reads on from there as a chunk needs.
+constexpr uint64_t kFirstRead = 0x10200 + 64 * 1024;
 }  // namespace
 
 SPCFormat::SPCFormat() : StandardTags(10), ExtendedData{""}, ExtendedIDs{0} {}
@@ -13,7 +14,8 @@ SPCFormat::SPCFormat() : StandardTags(10), ExtendedData{""}, ExtendedIDs{0} {}
 SPCFormat::~SPCFormat() = default;
 
 void SPCFormat::ReadTagModel() {
-  SPCStream = fw::BinaryStream::Open(*SPCFile, false);
+  // What the reader takes from the file is kept for a Save to compare with.
+  SPCStream = fw::BinaryStream::OpenKeeping(*SPCFile, kFirstRead);
   SPCStream->SetLittleEndian(true);
   CheckFormat();
   ExtendedChannelDisables = false;
@@ -22,8 +24,11 @@ void SPCFormat::ReadTagModel() {
   ExtendedData.assign(1, "");
   GetStandardTags();
   if (HasExtendedData()) GetExtendedTags();
-  // Read through the same stream as the tags, so what a Save compares with is what this Open saw.
-  SPCStream->SetPosition(0);
-  OpenedBytes = SPCStream->Read(kOpenedBytes);
-  OpenedTarget = SPCFile->ResolvedPath();
+  Opened = OpenedFile{SPCStream->TakeKept(), SPCStream->Length(), SPCStream->ResolvedPath()};
+}
+
+void SPCFormat::AdoptSavedFile() {
+  if (!Opened || !SPCOut) return;
+  Opened->bytes = SPCOut->TakeKept();
+  Opened->length = Opened->bytes.size();
 }

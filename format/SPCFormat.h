@@ -5,12 +5,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "BinaryStream.h"
+
 namespace fw {
-class BinaryStream;
 class FolderItem;
 }  // namespace fw
 
@@ -62,12 +64,16 @@ class SPCFormat {
   // Writing (Save).
   void WriteStandardData();
   void CopyOver(int32_t offset, int32_t count);
-  // Raises OpenedFileChanged unless the file at target (about to be replaced) is still the file that Open read:
-  // the same file once links are resolved, passing the header check, with the bytes a Save copies unchanged.
+  // Raises OpenedFileChanged unless the file about to be replaced at target, read at file (target itself, or where
+  // an exchange has just put it), is still the file that Open read: target and SPCFile name the file that Open
+  // read once links are resolved, and the file is byte for byte what Open read, with the same length.
   // An IOException when it cannot be read (deleted, say). Nothing to check before an Open has read a file.
-  void CheckOpenedFile(const std::string& target);
+  void CheckOpenedFile(const std::string& target, const std::string& file);
   bool NeedsExtendedData();
   void WriteExtendedData();
+  // Once a Save's new file has taken the opened file's place: a later Save compares the file with what this one
+  // wrote (SPCOut's copy of it), as it compared with what Open read.
+  void AdoptSavedFile();
 
   // The opened file and its read stream; the temporary output file and its write stream during Save.
   std::shared_ptr<fw::FolderItem> SPCFile;
@@ -83,11 +89,19 @@ class SPCFormat {
   std::shared_ptr<fw::FolderItem> FileOut;
   std::shared_ptr<fw::BinaryStream> SPCOut;
 
-  // What Open read of SPCFile, for a Save to compare with: its first 0x10200 bytes as SPCStream read them (zeros
-  // past its end), and the file it named with every link resolved. Empty until an Open has read a file.
-  std::string OpenedBytes;
-  std::string OpenedTarget;
+  // What Open read of SPCFile, for a Save to compare with: every byte that SPCStream took from it (the start of the
+  // file, up to where the reader stopped or a little past it, never past its end), the file's length, and the file
+  // it named with every link resolved. Empty until an Open has read a file.
+  struct OpenedFile {
+    fw::Bytes bytes;
+    uint64_t length = 0;
+    std::string target;
+  };
+  std::optional<OpenedFile> Opened;
   // Set while a Save writes its output beside the opened file because the temporary folder could not be used:
   // WriteStandardData then makes FileOut an unnamed file in the folder of the file that SPCFile names.
   bool OutputBeside = false;
+  // The temporary folder's path (ending with "/") that a Save writes its output in, as its caller looked it up once
+  // for the whole Save; when empty, WriteStandardData looks it up itself.
+  std::string TemporaryFolder;
 };

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
-#include <utility>
+#include <string_view>
 
 #include "BinaryStream.h"
 #include "FolderItem.h"
@@ -14,9 +14,7 @@ using spcformat::Require;
 namespace {
 
 constexpr int32_t kSignatureMarkers = 0x1E1A1A1A;  // 26, 26, 26, 30 little-endian
-constexpr int32_t kRegistersStart = 0x25;
 constexpr int32_t kRegisterBytes = 9;
-constexpr int32_t kImageStart = 0x100;
 constexpr int32_t kImageBytes = 0x10100;
 constexpr uint64_t kChunkSize = 0x10204;
 constexpr uint32_t kItemsStart = 0x10208;
@@ -45,21 +43,22 @@ void WriteStringItem(fw::BinaryStream& out, int32_t id, const std::string& text)
   }
 }
 
-// The header check on a stream of the file: the signature text and the two 26 bytes after it.
-bool PassesHeaderCheck(fw::BinaryStream& in) {
-  in.SetPosition(0);
-  const std::string signature = in.Read(29);
-  in.Read(4);
-  const int marker1 = in.ReadByte();
-  const int marker2 = in.ReadByte();
-  return signature == "SNES-SPC700 Sound File Data v" && marker1 == 26 && marker2 == 26;
-}
-
 // Whether bytes read at offset are what Open read there.
-bool SameAsOpened(const std::string& opened, uint64_t offset, const std::string& bytes) {
+bool SameAsOpened(const fw::Bytes& opened, uint64_t offset, const std::string& bytes) {
   if (offset >= opened.size()) return true;
   const size_t length = std::min<size_t>(bytes.size(), opened.size() - offset);
-  return opened.compare(offset, length, bytes, 0, length) == 0;
+  return fw::View(opened).substr(offset, length) == std::string_view(bytes).substr(0, length);
+}
+
+// Whether the file open on in is still byte for byte what Open read: the same length, and every byte that Open read
+// the same. Bytes past those Open read (of a file longer than it read) count only through the length.
+bool StillAsOpened(fw::BinaryStream& in, const fw::Bytes& opened, uint64_t length) {
+  if (in.Length() != length) return false;
+  for (size_t at = 0; at < opened.size(); at += kCopyBuffer) {
+    in.SetPosition(at);
+    if (!SameAsOpened(opened, at, in.Read(kCopyBuffer))) return false;
+  }
+  return true;
 }
 
 void WriteValueItem(fw::BinaryStream& out, int32_t id, const std::string& text) {
@@ -74,14 +73,17 @@ void SPCFormat::WriteStandardData() {
   auto& opened = Require(SPCFile, "SPCFile");
   if (OutputBeside) {
     // Beside the file that is to be replaced (the one a link names), so the rename stays on its file system.
-    FileOut = fw::FolderItem::UnnamedBeside(OpenedTarget.empty() ? opened.AbsolutePath() : OpenedTarget);
+    FileOut = fw::FolderItem::UnnamedBeside(Opened && !Opened->target.empty() ? Opened->target : opened.AbsolutePath());
   } else {
-    auto temporary = fw::GetTemporaryFolderItem();
-    FileOut = fw::GetFolderItem(Require(temporary, "The temporary folder").AbsolutePath() + opened.Name(), 0);
+    const std::string folder = TemporaryFolder.empty()
+                                   ? Require(fw::GetTemporaryFolderItem(), "The temporary folder").AbsolutePath()
+                                   : TemporaryFolder;
+    FileOut = fw::GetFolderItem(folder + opened.Name(), 0);
   }
   auto& fileOut = Require(FileOut, "FileOut");
   if (fileOut.Exists()) fileOut.Delete();
-  SPCOut = fw::BinaryStream::Create(fileOut, false);
+  // A copy of what is written is kept: once it is in place, a later Save compares the file with it.
+  SPCOut = fw::BinaryStream::CreateKeeping(fileOut, false);
   auto& out = *SPCOut;
   out.SetLittleEndian(true);
 
@@ -120,33 +122,29 @@ void SPCFormat::WriteStandardData() {
 void SPCFormat::CopyOver(int32_t offset, int32_t count) {
   auto& opened = Require(SPCFile, "SPCFile");
   SPCStream = fw::BinaryStream::Open(opened, false);
-  // Only the file that Open read may be copied from: another program may have put something else at its path.
-  // The bytes compared are the very bytes copied, read through this one stream.
-  const bool check = !OpenedBytes.empty();
-  if (check && (!PassesHeaderCheck(*SPCStream) || opened.ResolvedPath() != OpenedTarget)) throw OpenedFileChanged();
+  // Only the file that Open read may be copied from: another program may have changed it or put something else at
+  // its path. The bytes copied are compared once more as they are copied, read through this one stream.
+  if (Opened &&
+      (SPCStream->ResolvedPath() != Opened->target || !StillAsOpened(*SPCStream, Opened->bytes, Opened->length)))
+    throw OpenedFileChanged();
   SPCStream->SetPosition(static_cast<uint64_t>(std::max(offset, 0)));
   for (int32_t left = count; left > 0;) {
     const int32_t step = std::min(left, kCopyBuffer);
     const uint64_t at = SPCStream->Position();
     const std::string bytes = SPCStream->Read(step);
-    if (check && !SameAsOpened(OpenedBytes, at, bytes)) throw OpenedFileChanged();
+    if (Opened && !SameAsOpened(Opened->bytes, at, bytes)) throw OpenedFileChanged();
     Require(SPCOut, "SPCOut").Write(bytes);
     left -= step;
   }
   SPCStream->Close();
 }
 
-void SPCFormat::CheckOpenedFile(const std::string& target) {
-  if (OpenedBytes.empty()) return;
-  auto item = Require(fw::GetFolderItem(target, 0), "The file");
-  auto in = fw::BinaryStream::Open(item, false);
-  bool same = item.ResolvedPath() == OpenedTarget && Require(SPCFile, "SPCFile").ResolvedPath() == OpenedTarget &&
-              PassesHeaderCheck(*in);
-  for (const auto& [offset, count] : {std::pair{kRegistersStart, kRegisterBytes}, {kImageStart, kImageBytes}}) {
-    if (!same) break;
-    in->SetPosition(static_cast<uint64_t>(offset));
-    same = SameAsOpened(OpenedBytes, static_cast<uint64_t>(offset), in->Read(count));
-  }
+void SPCFormat::CheckOpenedFile(const std::string& target, const std::string& file) {
+  if (!Opened) return;
+  auto in = fw::BinaryStream::Open(Require(fw::GetFolderItem(file, 0), "The file"), false);
+  const bool same = Require(fw::GetFolderItem(target, 0), "The file").ResolvedPath() == Opened->target &&
+                    Require(SPCFile, "SPCFile").ResolvedPath() == Opened->target &&
+                    StillAsOpened(*in, Opened->bytes, Opened->length);
   in->Close();
   if (!same) throw OpenedFileChanged();
 }

@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <string_view>
 #include <cerrno>
 #include <cstring>
 
@@ -17,6 +20,9 @@ namespace fw {
 namespace {
 // A read fetches at least one page around what it asks for: the readers take a few bytes at a time, close together.
 constexpr size_t kReadWindow = 4 * 1024;
+// A keeping stream reads on in steps of this size, so that the reader's small reads past what is kept do not each
+// cost a system call.
+constexpr uint64_t kKeepStep = 64 * 1024;
 // Writes gather in memory up to this size, so that a whole SPC file goes out in one system call.
 constexpr size_t kWriteChunk = 1024 * 1024;
 // The error number that Create gives for a file that is already there.
@@ -31,20 +37,37 @@ BinaryStream::BinaryStream(int fd, bool writeable, std::string path, uint64_t le
     : fd_(fd), writeable_(writeable), path_(std::move(path)), length_(length) {}
 
 std::shared_ptr<BinaryStream> BinaryStream::Open(const FolderItem& file, bool writeable) {
-  const std::string path = file.AbsolutePath();
+  // The path as it stands: AbsolutePath would ask the file system whether it is a folder, which the open tells.
+  const std::string& path = file.path_;
   // Without O_NONBLOCK, opening a named pipe for reading waits for a writer that never comes.
   const int fd = sys::Open(path.c_str(), (writeable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) Fail("open", path, errno);
+  if (fd < 0) Fail("open", file.AbsolutePath(), errno);
   struct stat st {};
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
     ::close(fd);
-    Fail("open", path, error);
+    Fail("open", file.AbsolutePath(), error);
   }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  // O_NONBLOCK changes nothing for a regular file; for anything else the reads must wait as usual.
+  if (!S_ISREG(st.st_mode)) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  }
   return std::shared_ptr<BinaryStream>(
       new BinaryStream(fd, writeable, path, static_cast<uint64_t>(std::max<off_t>(st.st_size, 0))));
+}
+
+std::shared_ptr<BinaryStream> BinaryStream::OpenKeeping(const FolderItem& file, uint64_t first) {
+  auto stream = Open(file, false);
+  stream->keeping_ = true;
+  stream->KeepUpTo(first);
+  return stream;
+}
+
+std::shared_ptr<BinaryStream> BinaryStream::CreateKeeping(const FolderItem& file, bool overwrite) {
+  auto stream = Create(file, overwrite);
+  stream->keeping_ = true;
+  return stream;
 }
 
 std::shared_ptr<BinaryStream> BinaryStream::Create(const FolderItem& file, bool overwrite) {
@@ -90,9 +113,66 @@ void BinaryStream::Flush() {
   length_ = std::max(length_, start + pending.size());
 }
 
+void BinaryStream::KeepUpTo(uint64_t end) {
+  const size_t from = kept_.size();
+  end = std::min(end, length_);
+  if (end <= from) return;
+  kept_.resize(static_cast<size_t>(end));
+  size_t got = from;
+  while (got < kept_.size()) {
+    const ssize_t n = ::pread(fd_, kept_.data() + got, kept_.size() - got, static_cast<off_t>(got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      kept_.resize(from);
+      Fail("read", path_, error);
+    }
+    if (n == 0) {
+      // The file became shorter: only what is there is kept, and the rest reads as zeros.
+      kept_.resize(got);
+      length_ = got;
+      break;
+    }
+    got += static_cast<size_t>(n);
+  }
+}
+
+std::string BinaryStream::ResolvedPath() const {
+  CheckOpen();
+  // One look-up through the descriptor, where a resolution of the path would look up each of its folders.
+  char resolved[PATH_MAX];
+  const std::string link = "/proc/self/fd/" + std::to_string(fd_);
+  const ssize_t n = ::readlink(link.c_str(), resolved, sizeof resolved);
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof resolved || resolved[0] != '/')
+    return ::realpath(path_.c_str(), resolved) ? std::string(resolved) : std::string();
+  std::string path(resolved, static_cast<size_t>(n));
+  static constexpr std::string_view kDeleted = " (deleted)";
+  struct stat st {};
+  if (path.size() > kDeleted.size() && path.compare(path.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0 &&
+      ::fstat(fd_, &st) == 0 && st.st_nlink == 0)
+    return {};
+  return path;
+}
+
+Bytes BinaryStream::TakeKept() {
+  keeping_ = false;
+  return std::exchange(kept_, Bytes());
+}
+
 void BinaryStream::ReadAt(uint64_t offset, uint8_t* out, size_t count) {
   CheckOpen();
   if (writeable_) Flush();
+  if (keeping_) {
+    if (offset < length_) {
+      const uint64_t end = offset + std::min<uint64_t>(count, length_ - offset);
+      if (end > kept_.size()) KeepUpTo(std::max<uint64_t>(end, kept_.size() + kKeepStep));
+    }
+    const size_t have =
+        offset < kept_.size() ? static_cast<size_t>(std::min<uint64_t>(count, kept_.size() - offset)) : 0;
+    if (have > 0) std::memcpy(out, kept_.data() + offset, have);
+    std::memset(out + have, 0, count - have);
+    return;
+  }
   std::memset(out, 0, count);
   if (offset >= length_) return;  // wholly past the end of the file: zeros
   const uint64_t wanted = std::min<uint64_t>(count, length_ - offset);
@@ -159,6 +239,12 @@ void BinaryStream::WriteBytes(const uint8_t* data, size_t count) {
   if (!writeable_) Fail("write", path_, EBADF);
   if (!buffer_.empty() && position_ != bufferStart_ + buffer_.size()) Flush();
   if (buffer_.empty()) bufferStart_ = position_;
+  if (keeping_) {
+    // A write past the end leaves a hole in the file, which reads as zeros.
+    if (kept_.size() < position_) kept_.resize(static_cast<size_t>(position_), '\0');
+    if (kept_.size() < position_ + count) kept_.resize(static_cast<size_t>(position_ + count));
+    std::memcpy(kept_.data() + position_, data, count);
+  }
   buffer_.insert(buffer_.end(), data, data + count);
   position_ += count;
   if (buffer_.size() >= kWriteChunk) Flush();

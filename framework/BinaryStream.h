@@ -4,11 +4,38 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace fw {
 
 class FolderItem;
+
+// Makes room in a container without clearing it first: what is read or copied over it comes next.
+template <typename T>
+struct UnclearedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UnclearedAllocator<U>;
+  };
+  UnclearedAllocator() = default;
+  template <typename U>
+  UnclearedAllocator(const UnclearedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* at) noexcept {
+    ::new (static_cast<void*>(at)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
+};
+
+// Bytes of a file as a stream kept them (BinaryStream::OpenKeeping, CreateKeeping).
+using Bytes = std::vector<char, UnclearedAllocator<char>>;
+
+inline std::string_view View(const Bytes& bytes) { return {bytes.data(), bytes.size()}; }
 
 class BinaryStream {
  public:
@@ -18,6 +45,12 @@ class BinaryStream {
   // error number 104; the file is created exclusively and never through a symbolic link. An unnamed item
   // (FolderItem::UnnamedBeside) is made here, in its folder, and the stream writes to it.
   static std::shared_ptr<BinaryStream> Create(const FolderItem& file, bool overwrite = false);
+  // Opens an existing file read-only, as Open does, and keeps what its reads take from the file: its first `first`
+  // bytes (all of a shorter file) in one read, and whatever a later read reaches past them, read on from there.
+  // Kept bytes are always the start of the file in one piece, never past its end.
+  static std::shared_ptr<BinaryStream> OpenKeeping(const FolderItem& file, uint64_t first);
+  // Creates a new file as Create does, and keeps a copy of everything written to it: the file's content.
+  static std::shared_ptr<BinaryStream> CreateKeeping(const FolderItem& file, bool overwrite = false);
 
   BinaryStream(const BinaryStream&) = delete;
   BinaryStream& operator=(const BinaryStream&) = delete;
@@ -53,11 +86,20 @@ class BinaryStream {
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
+  // The path of the open file with every link resolved, as the system names the file open on the stream; "" when
+  // it is no longer in any folder.
+  std::string ResolvedPath() const;
+
+  // Hands over what a stream made by OpenKeeping or CreateKeeping has kept; from then on it keeps nothing.
+  Bytes TakeKept();
+
  private:
   BinaryStream(int fd, bool writeable, std::string path, uint64_t length);
   void CheckOpen() const;
   void Flush();
   void ReadAt(uint64_t offset, uint8_t* out, size_t count);
+  // Reads on from the end of what is kept up to end (at most the file's length).
+  void KeepUpTo(uint64_t end);
   void WriteBytes(const uint8_t* data, size_t count);
 
   int fd_;
@@ -67,6 +109,10 @@ class BinaryStream {
   uint64_t position_ = 0;
   uint64_t length_;  // on disk, as far as this stream knows
 
+  // While keeping: every byte read from the file so far, from its start, and every byte written where it was
+  // written. The read cache is then unused.
+  bool keeping_ = false;
+  Bytes kept_;
   // Read cache: bytes of the file from cacheStart_.
   std::vector<uint8_t> cache_;
   uint64_t cacheStart_ = 0;

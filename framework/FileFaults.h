@@ -1,13 +1,13 @@
-// The file layer's fault seam. Every open, write, sync, rename, link and close that the file layer makes, and every
-// change of a new file's owner or mode, asks the hook first; tests use it to make the n-th call fail with a chosen
-// error, to end the process at that point, or to see the order of the calls.
+// The file layer's fault seam. Every open, write, sync, rename, exchange, link and close that the file layer
+// makes, and every change of a new file's owner or mode, asks the hook first; tests use it to make the n-th call
+// fail with a chosen error, to end the process at that point, or to see the order of the calls.
 #pragma once
 
 #include <functional>
 
 namespace fw::faults {
 
-enum class Op { Open, Write, Sync, Rename, Close, Link, Owner, Mode };
+enum class Op { Open, Write, Sync, Rename, Close, Link, Owner, Mode, Exchange };
 
 // Returns 0 to let the call run, or an errno value to make it fail with that error without running it.
 using Hook = std::function<int(Op)>;

@@ -170,6 +170,38 @@ bool MakeReady(int fd, const std::string& target, bool replacing, const struct s
   return sys::Fsync(fd) == 0;
 }
 
+// A file system without the exchange of two files says so in one of these ways.
+bool ExchangeRefused(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
+
+// The replacing rename, once the check has passed: from takes target's place. With a check, the two are exchanged
+// where the file system can, and the check runs again on what the exchange took out of target's place (now at
+// from), so that a file another program put there since the first check is not lost: it is put back, and what the
+// check raised goes on. Where the exchange is refused, a rename. Once the target's folder is synced, the replaced
+// file is removed (after the sync, so that the sync need not wait for its removal).
+// Returns 0, or the error of a rename that failed (EXDEV: another file system) with both files as they were.
+int RenameOver(const std::string& from, const std::string& target, const FolderItem::ReplaceCheck& check) {
+  if (check) {
+    if (sys::Exchange(from.c_str(), target.c_str()) == 0) {
+      try {
+        check(target, from);
+      } catch (...) {
+        if (sys::Exchange(from.c_str(), target.c_str()) != 0) sys::Rename(from.c_str(), target.c_str());
+        throw;
+      }
+      SyncFolder(FolderOf(target));
+      ::unlink(from.c_str());
+      return 0;
+    }
+    const int error = errno;
+    // Gone since the check, maybe: the check says so.
+    if (error == ENOENT) check(target, target);
+    if (!ExchangeRefused(error) && error != ENOENT) return error;
+  }
+  if (sys::Rename(from.c_str(), target.c_str()) != 0) return errno;
+  SyncFolder(FolderOf(target));
+  return 0;
+}
+
 }  // namespace
 
 // A file being written in a folder, with no name there until it replaces a file: a file made with O_TMPFILE gets a
@@ -211,7 +243,7 @@ struct FolderItem::BesideFile {
   // leaves it nameless for the shortest time. On failure the file is dropped and target stays as it was.
   void Replace(const std::string& target, const ReplaceCheck& check) {
     try {
-      if (check) check(target);
+      if (check) check(target, target);
     } catch (...) {
       Drop();
       throw;
@@ -231,8 +263,14 @@ struct FolderItem::BesideFile {
         Fail("write beside", target, error, FolderPlace(folder));
       }
     }
-    if (sys::Rename(named.c_str(), target.c_str()) != 0) {
-      const int error = errno;
+    int error = 0;
+    try {
+      error = RenameOver(named, target, check);
+    } catch (...) {
+      Drop();
+      throw;
+    }
+    if (error != 0) {
       Drop();
       Fail("replace", target, error, FolderPlace(FolderOf(target)));
     }
@@ -240,7 +278,6 @@ struct FolderItem::BesideFile {
     // Its data reached the disk before it was named; a close cannot lose it now.
     ::close(fd);
     fd = -1;
-    SyncFolder(FolderOf(target));
   }
 };
 
@@ -458,14 +495,14 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
   if (::fstat(in.fd, &inStat) == 0 && ::stat(FolderOf(target).c_str(), &folderStat) == 0 &&
       inStat.st_dev == folderStat.st_dev) {
     if (!MakeReady(in.fd, target, replacing, targetStat)) Fail("write", path_, errno);
-    if (check) check(target);
-    if (sys::Rename(path_.c_str(), target.c_str()) == 0) {
-      SyncFolder(FolderOf(target));
+    if (check) check(target, target);
+    const int renamed = RenameOver(path_, target, check);
+    if (renamed == 0) {
       RemoveLeftCopies(FolderOf(target));
       return;
     }
     // EXDEV: the same file system mounted at two places, which a rename cannot cross either.
-    if (errno != EXDEV) Fail("replace", target, errno, FolderPlace(FolderOf(target)));
+    if (renamed != EXDEV) Fail("replace", target, renamed, FolderPlace(FolderOf(target)));
   }
 
   // Another file system: a complete copy beside the target, then the same atomic rename.

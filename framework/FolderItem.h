@@ -27,9 +27,11 @@ class FolderItem {
   // Removes the file (or empty folder). Raises nothing; a failure leaves it in place.
   void Delete() const;
 
-  // Runs right before the rename that replaces a file, given the path about to be replaced (the file a link names);
-  // whatever it raises stops the replacement.
-  using ReplaceCheck = std::function<void(const std::string& target)>;
+  // Runs right before the rename that replaces a file, given the path about to be replaced (the file a link names)
+  // and the path at which that file can be read, the same path; whatever it raises stops the replacement. Where
+  // the file system can exchange two files in one step, the new file is then exchanged in, and the check runs once
+  // more on the file swapped out, now at the new file's old name: whatever it raises then exchanges them back.
+  using ReplaceCheck = std::function<void(const std::string& target, const std::string& file)>;
 
   // Puts this file in destination's place in one atomic step: a rename over it, from a copy in the destination's
   // folder when this file lives on another file system (that copy has no name there until the rename, where the
@@ -37,8 +39,9 @@ class FolderItem {
   // its owner where allowed (where not, it loses the set-id bits), its permission bits and its extended attributes
   // (ACLs among them) where the file system takes them, all of it before it is synced to its disk, and a symbolic
   // link keeps pointing at the replaced file. Other hard links to the replaced file keep its old content. A check,
-  // when given, runs after any copy and right before the rename. Once the file is in place, the copies that Saves
-  // killed midway left in its folder go: regular files of those copies' names, of this user, with one link,
+  // when given, runs after any copy, right before the rename and, where the file system can exchange the two files,
+  // on the file that the exchange took out of the destination's place. Once the file is in place, the copies that
+  // Saves killed midway left in its folder go: regular files of those copies' names, of this user, with one link,
   // untouched for a minute.
   // Raises IOException on failure (or what the check raised), leaving the destination as it was and no stray file
   // beside it.

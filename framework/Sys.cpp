@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "FileFaults.h"
@@ -65,6 +67,20 @@ int Fsync(int fd) {
 int Rename(const char* from, const char* to) {
   if (Injected(faults::Op::Rename)) return -1;
   return ::rename(from, to);
+}
+
+int Exchange(const char* one, const char* other) {
+  if (Injected(faults::Op::Exchange)) return -1;
+#if defined(RENAME_EXCHANGE)
+  return ::renameat2(AT_FDCWD, one, AT_FDCWD, other, RENAME_EXCHANGE);
+#elif defined(SYS_renameat2)
+  // A C library without the wrapper: the kernel's call, with its flag for an exchange.
+  constexpr unsigned kExchange = 1u << 1;
+  return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, one, AT_FDCWD, other, kExchange));
+#else
+  errno = ENOSYS;
+  return -1;
+#endif
 }
 
 int Close(int fd) {

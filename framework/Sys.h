@@ -12,6 +12,9 @@ int Open(const char* path, int flags, mode_t mode = 0);
 ssize_t PwriteAll(int fd, const void* data, size_t count, off_t offset);
 int Fsync(int fd);
 int Rename(const char* from, const char* to);
+// Exchanges the two files in one step (each takes the other's name); -1 with errno set on failure, EINVAL, ENOSYS or
+// EOPNOTSUPP where the system or the file system cannot.
+int Exchange(const char* one, const char* other);
 int Close(int fd);
 // Gives the file open on fd a name (a file made with O_TMPFILE has none); -1 with errno set on failure.
 int LinkDescriptor(int fd, const char* to);

@@ -1,12 +1,15 @@
-// libFuzzer over the whole read path of Open: header check, then (whatever it answered) layout detection, the
-// header fields, the chunk identifier and the extended items. Any failure that escapes, any sanitizer report, a
-// slow input, or a tag model larger than the file or than the reader's bound on the extended items is a finding.
+// libFuzzer over the whole read path of Open: header check, then (whatever it answered) Open's reading of the file:
+// layout detection, the header fields, the chunk identifier and the extended items, and what it keeps for a Save
+// to compare with. Any failure that escapes, any sanitizer report, a slow input, a tag model larger than the file or
+// than the reader's bound on the extended items, or kept bytes that are not the start of the file is a finding.
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "BinaryStream.h"
@@ -17,16 +20,18 @@ namespace {
 
 class Reader : public SPCFormat {
  public:
-  void Run(const std::string& path, size_t size) {
+  void Run(const std::string& path, const uint8_t* data, size_t size) {
     IsSPC(path);
     SPCFile = fw::GetFolderItem(path, 0);
-    SPCStream = fw::BinaryStream::Open(*SPCFile, false);
-    SPCStream->SetLittleEndian(true);
-    CheckFormat();
-    GetStandardTags();
-    if (HasExtendedData()) GetExtendedTags();
+    ReadTagModel();
     const uint64_t stoppedAt = SPCStream->Position();
     SPCStream->Close();
+
+    // What Open keeps is the start of the file, no more than it holds, and covers what the reader read; its length
+    // is the file's.
+    if (!Opened || Opened->length != size || Opened->bytes.size() > size) abort();
+    if (!Opened->bytes.empty() && std::memcmp(Opened->bytes.data(), data, Opened->bytes.size()) != 0) abort();
+    if (Opened->bytes.size() < std::min<uint64_t>(stoppedAt, size)) abort();
 
     // The model stays within the file and within the reader's bound: no more items than 4-byte steps through the
     // file, nor than the bound allows; no more text than the file holds, nor than the items below the byte bound
@@ -68,6 +73,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The run's private temporary folder (mode 0700), removed at exit.
   static const std::string path = fw::GetTemporaryFolderItem()->AbsolutePath() + "input.spc";
   WriteInput(path, data, size);
-  Reader().Run(path, size);
+  Reader().Run(path, data, size);
   return 0;
 }

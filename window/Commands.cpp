@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "Application.h"
 #include "BinaryStream.h"
@@ -90,8 +91,7 @@ void MainWindow::OpenSPC() {
   auto previousData = ExtendedData;
   const bool previousBinary = BinaryFormat;
   const bool previousChannels = ExtendedChannelDisables;
-  auto previousBytes = OpenedBytes;
-  auto previousTarget = OpenedTarget;
+  auto previousOpened = std::exchange(Opened, std::nullopt);
   try {
     SPCFile = chosen;
     SetTitle("Quenlet - " + SPCFile->Name());
@@ -106,8 +106,7 @@ void MainWindow::OpenSPC() {
     ExtendedData = previousData;
     BinaryFormat = previousBinary;
     ExtendedChannelDisables = previousChannels;
-    OpenedBytes = previousBytes;
-    OpenedTarget = previousTarget;
+    Opened = std::move(previousOpened);
     throw;
   }
   ClearFields();
@@ -129,7 +128,7 @@ void MainWindow::RevertSPC() {
 // The new file is written completely, and only then put in the opened file's place in one step, so a Save that
 // fails anywhere leaves the opened file as it was; the user is told it was not saved and why. It is written in the
 // temporary folder, or, when that cannot be used, beside the opened file; and it replaces only the file that Open
-// read, checked once more right before the replacing rename.
+// read, checked once more at the replacing rename.
 void MainWindow::SaveSPC() {
   if (!SPCFile) return;
   const std::string name = SPCFile->Name();
@@ -144,13 +143,25 @@ void MainWindow::SaveSPC() {
     CloseQuietly(SPCStream);
     if (FileOut && FileOut->AbsolutePath() != SPCFile->AbsolutePath()) FileOut->Delete();
   };
+  // Where the writer puts its output holds for this Save only.
+  struct WriterPlace {
+    MainWindow& window;
+    ~WriterPlace() {
+      window.OutputBeside = false;
+      window.TemporaryFolder.clear();
+    }
+  } resetPlace{*this};
   try {
+    // The temporary folder is looked up once for the whole Save, so that the writer, the check below and the
+    // fallback all mean the same folder, even when it vanishes meanwhile.
     std::string temporary;
     try {
       temporary = fw::GetTemporaryFolderItem()->AbsolutePath();
     } catch (const fw::IOException&) {
       // No temporary folder to be had: the output goes beside the opened file.
     }
+    // A folder that vanished right after it was looked up has no "/" at the end of its path.
+    if (!temporary.empty() && temporary.back() != '/') temporary.clear();
     // The output takes the opened file's name in the temporary folder: were that the opened file's own folder, the
     // writer would remove the opened file before reading it.
     std::error_code error;
@@ -158,6 +169,7 @@ void MainWindow::SaveSPC() {
     if (!temporary.empty() && folder && std::filesystem::equivalent(temporary, folder->AbsolutePath(), error))
       throw fw::IOException(0, "it lies in the folder that holds the program's temporary files");
     OutputBeside = temporary.empty();
+    TemporaryFolder = temporary;
     try {
       WriteStandardData();
       if (NeedsExtendedData()) WriteExtendedData();
@@ -172,16 +184,15 @@ void MainWindow::SaveSPC() {
       if (NeedsExtendedData()) WriteExtendedData();
       SPCOut->Close();
     }
-    OutputBeside = false;
-    FileOut->MoveFileTo(*SPCFile, [this](const std::string& target) { CheckOpenedFile(target); });
+    FileOut->MoveFileTo(*SPCFile,
+                        [this](const std::string& target, const std::string& file) { CheckOpenedFile(target, file); });
+    AdoptSavedFile();
   } catch (const OpenedFileChanged&) {
-    OutputBeside = false;
     dropOutput();
     throw fw::IOException(0, "The file \"" + name +
                                  "\" was not saved: another program changed it after it was opened. Open it again to "
                                  "edit it.");
   } catch (const std::exception& failure) {
-    OutputBeside = false;
     dropOutput();
     std::string reason = FolderReason(failure);
     if (reason.empty()) reason = Reason(failure);

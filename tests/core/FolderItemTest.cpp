@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
+#include <iostream>
 #include <stdexcept>
 
 #include "BinaryStream.h"
@@ -43,18 +44,19 @@ class Replace : public ::testing::Test {
     faults::SetHook({});
     std::filesystem::remove_all(work_);
   }
-  // A new file holding "new", to replace target: written beside it with no name, or a named file in work_.
-  std::shared_ptr<FolderItem> NewFile(bool unnamed, const std::string& target) const {
-    if (!unnamed) {
-      WriteFile(work_ + "/new", "new");
-      return GetFolderItem(work_ + "/new");
+  // A new file holding "new" that is to replace target: unnamed beside it, or "new" in the scratch folder.
+  std::shared_ptr<FolderItem> NewFile(const std::string& from, const std::string& target) const {
+    if (from == "unnamed") {
+      auto source = FolderItem::UnnamedBeside(target);
+      auto out = BinaryStream::Create(*source);
+      out->Write("new");
+      out->Close();
+      return source;
     }
-    auto item = FolderItem::UnnamedBeside(target);
-    auto out = BinaryStream::Create(*item);
-    out->Write("new");
-    out->Close();
-    return item;
+    WriteFile(work_ + "/new", "new");
+    return GetFolderItem(work_ + "/new");
   }
+
   std::string work_;
 };
 
@@ -239,15 +241,17 @@ TEST_F(Replace, ACheckThatRaisesStopsTheMove) {
     const std::string target = folder + "/song.spc";
     WriteFile(target, "old");
     ASSERT_EQ(::symlink(target.c_str(), (work_ + "/link.spc").c_str()), 0);
-    const auto source = NewFile(from == "unnamed", target);
-    std::string checked;
+    auto source = NewFile(from, target);
+    std::string checked, read;
     EXPECT_THROW(source->MoveFileTo(FolderItem(work_ + "/link.spc"),
-                                    [&checked](const std::string& path) {
+                                    [&](const std::string& path, const std::string& file) {
                                       checked = path;
+                                      read = file;
                                       throw std::runtime_error("changed");
                                     }),
                  std::runtime_error);
     EXPECT_EQ(checked, target);
+    EXPECT_EQ(read, target);
     EXPECT_EQ(ReadFile(target), "old");
     EXPECT_EQ(Entries(folder), std::vector<std::string>{"song.spc"});
     std::filesystem::remove(work_ + "/link.spc");
@@ -307,7 +311,7 @@ TEST_F(Replace, TheNextReplacementRemovesACopyThatAKilledSaveLeft) {
       const timespec times[2] = {then, then};
       ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << c.name;
     }
-    const auto source = NewFile(from == "unnamed", target);
+    const auto source = NewFile(from, target);
 
     source->MoveFileTo(FolderItem(target));
 
@@ -318,6 +322,72 @@ TEST_F(Replace, TheNextReplacementRemovesACopyThatAKilledSaveLeft) {
       EXPECT_EQ(::lstat((folder + "/" + c.name).c_str(), &st) != 0, c.removed) << c.name;
     }
     std::filesystem::remove_all(folder);
+  }
+}
+
+// With a check, the new file is exchanged in where the file system can, and the check runs again on what the
+// exchange took out of the target's place: a file swapped in at the last instant, right before the exchange, is put
+// back, with what the check raised. Where the exchange is refused, a rename replaces the file after the one check.
+// Either way the replaced file is gone from the folder, and another hard link to it keeps its old content.
+TEST_F(Replace, TheCheckLooksAtWhatTheExchangeTookOut) {
+  testing_support::Tmpfs other("1m");
+  const struct {
+    const char* what;
+    int refusal;  // the exchange's error, 0 to let it run
+    bool swap;
+    std::vector<std::string> looked;  // where the check read the file it checked
+  } cases[] = {
+      {"nothing changed", 0, false, {"target", "taken out"}},
+      {"swapped in at the last instant", 0, true, {"target", "taken out"}},
+      {"exchange refused with EINVAL", EINVAL, false, {"target"}},
+      {"exchange refused with ENOSYS", ENOSYS, false, {"target"}},
+      {"exchange refused with EOPNOTSUPP", EOPNOTSUPP, false, {"target"}},
+  };
+  for (const std::string from : {"same file system", "other file system", "unnamed"}) {
+    if (from == "other file system" && !other.Mounted()) continue;
+    const std::string folder = from == "other file system" ? other.Path() : work_ + "/files";
+    std::filesystem::create_directories(folder);
+    const std::string target = folder + "/song.spc";
+    for (const auto& c : cases) {
+      SCOPED_TRACE(from + ", " + c.what);
+      WriteFile(target, "old");
+      std::filesystem::remove(folder + "/hard.spc");
+      std::filesystem::create_hard_link(target, folder + "/hard.spc");
+      if (c.refusal == 0 && !testing_support::ExchangeWorks(folder)) {
+        std::cout << "[   NOTE   ] " << folder << " cannot exchange two files\n";
+        continue;
+      }
+      auto source = NewFile(from, target);
+      std::vector<std::string> looked;
+      faults::SetHook([&](faults::Op op) {
+        if (op != faults::Op::Exchange) return 0;
+        if (c.swap && looked.size() == 1u) {
+          WriteFile(target + ".other", "other");
+          std::filesystem::rename(target + ".other", target);
+        }
+        return c.refusal;
+      });
+      bool raised = false;
+      try {
+        source->MoveFileTo(FolderItem(target), [&](const std::string& path, const std::string& file) {
+          EXPECT_EQ(path, target);
+          looked.push_back(file == target ? "target" : "taken out");
+          if (ReadFile(file) != "old") throw std::runtime_error("changed");
+        });
+      } catch (const std::runtime_error&) {
+        raised = true;
+      }
+      faults::SetHook({});
+      EXPECT_EQ(raised, c.swap);
+      EXPECT_EQ(looked, c.looked);
+      EXPECT_EQ(ReadFile(target), c.swap ? "other" : "new");
+      EXPECT_EQ(ReadFile(folder + "/hard.spc"), "old");
+      EXPECT_EQ(Entries(folder), (std::vector<std::string>{"hard.spc", "song.spc"}));
+      if (!c.swap) {
+        EXPECT_FALSE(std::filesystem::exists(work_ + "/new"));
+      }
+      std::filesystem::remove(work_ + "/new");
+    }
   }
 }
 

@@ -4,10 +4,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <chrono>
 #include <filesystem>
 #include <future>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "BinaryStream.h"
 #include "Failures.h"
@@ -108,22 +113,30 @@ TEST_F(Streams, ByteOrderAndWidths) {
   EXPECT_EQ(in->ReadShort(), 0xFFFF);
 }
 
+// A write past the end leaves a hole of zeros; a keeping stream keeps the same bytes as the file holds.
 TEST_F(Streams, RewritingEarlierBytesKeepsTheRest) {
-  auto out = BinaryStream::Create(Item("chunk"));
-  out->SetLittleEndian(true);
-  out->Write("xid6");
-  out->WriteLong(0);
-  for (int i = 0; i < 70000; ++i) out->WriteByte(i);  // beyond one buffer
-  const uint64_t end = out->Position();
-  out->SetPosition(4);
-  out->WriteLong(static_cast<int32_t>(end - 8));
-  EXPECT_EQ(out->Position(), 8u);
-  EXPECT_EQ(out->Length(), end);
-  out->Close();
-  const std::string bytes = ReadFile(Path("chunk"));
-  ASSERT_EQ(bytes.size(), end);
-  EXPECT_EQ(bytes.substr(0, 8), std::string("xid6\x70\x11\x01\x00", 8));
-  EXPECT_EQ(static_cast<unsigned char>(bytes[8 + 69999]), 69999 & 0xFF);
+  for (const bool keeping : {false, true}) {
+    SCOPED_TRACE(keeping ? "keeping" : "plain");
+    auto out = keeping ? BinaryStream::CreateKeeping(Item("kept")) : BinaryStream::Create(Item("chunk"));
+    out->SetLittleEndian(true);
+    out->Write("xid6");
+    out->WriteLong(0);
+    for (int i = 0; i < 70000; ++i) out->WriteByte(i);  // beyond one buffer
+    const uint64_t end = out->Position();
+    out->SetPosition(4);
+    out->WriteLong(static_cast<int32_t>(end - 8));
+    EXPECT_EQ(out->Position(), 8u);
+    EXPECT_EQ(out->Length(), end);
+    out->SetPosition(end + 10);
+    out->Write("end");
+    out->Close();
+    const std::string bytes = ReadFile(Path(keeping ? "kept" : "chunk"));
+    ASSERT_EQ(bytes.size(), end + 13);
+    EXPECT_EQ(bytes.substr(0, 8), std::string("xid6\x70\x11\x01\x00", 8));
+    EXPECT_EQ(static_cast<unsigned char>(bytes[8 + 69999]), 69999 & 0xFF);
+    EXPECT_EQ(bytes.substr(end), std::string(10, '\0') + "end");
+    EXPECT_TRUE(View(out->TakeKept()) == (keeping ? std::string_view(bytes) : std::string_view()));
+  }
 }
 
 TEST_F(Streams, FailuresCarryTheSystemErrorNumber) {
@@ -171,4 +184,69 @@ TEST_F(Streams, AFullDiskIsReportedAtClose) {
               out->Close();
             }),
             ENOSPC);
+}
+
+// What a keeping stream keeps is the start of the file, in one piece, covering every read it made and never past
+// the end; the reads themselves give what any stream gives.
+TEST_F(Streams, AKeepingStreamKeepsTheStartOfTheFileThatItsReadsTook) {
+  std::string file(200000, '\0');
+  for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<char>(i * 7 + i / 251);
+  WriteFile(Path("song.spc"), file);
+  const auto expected = [&file](uint64_t offset, int32_t count) {
+    std::string bytes = offset < file.size() ? file.substr(offset, static_cast<size_t>(count)) : "";
+    return bytes + std::string(static_cast<size_t>(count) - bytes.size(), '\0');
+  };
+  const struct {
+    const char* what;
+    uint64_t first;
+    std::vector<std::pair<uint64_t, int32_t>> reads;  // offset, count
+    size_t atLeast, atMost;                            // bytes kept
+  } cases[] = {
+      {"the first read holds every read", 0x20000, {{0x9F, 1}, {0x2E, 32}, {0x10200, 4}}, 0x20000, 0x20000},
+      {"a read past it reads on", 0x10200, {{0x10200, 4}, {0x10208, 300}}, 0x10208 + 300, 0x10200 + 0x10000},
+      {"a read far past it reads on in one piece", 16, {{150000, 8}}, 150008, 150008 + 0x10000},
+      {"a first read longer than the file", 1 << 20, {{0x10, 4}, {199996, 8}}, 200000, 200000},
+      {"a read across the end keeps up to the end", 1000, {{300000, 8}, {199999, 4}}, 200000, 200000},
+      {"reads wholly past the end", 1000, {{300000, 8}}, 1000, 1000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto in = BinaryStream::OpenKeeping(Item("song.spc"), c.first);
+    for (const auto& [offset, count] : c.reads) {
+      in->SetPosition(offset);
+      EXPECT_EQ(in->Read(count), expected(offset, count)) << offset;
+    }
+    const Bytes kept = in->TakeKept();
+    EXPECT_GE(kept.size(), c.atLeast);
+    EXPECT_LE(kept.size(), c.atMost);
+    EXPECT_TRUE(View(kept) == std::string_view(file).substr(0, kept.size()));
+    // Handed over, the stream reads on as any other and keeps nothing more.
+    in->SetPosition(0x2E);
+    EXPECT_EQ(in->Read(32), expected(0x2E, 32));
+    EXPECT_TRUE(in->TakeKept().empty());
+    in->Close();
+  }
+
+  // A file cut short while it is read: only what is still there is kept, and the rest reads as zeros.
+  auto in = BinaryStream::OpenKeeping(Item("song.spc"), 100);
+  ASSERT_EQ(::truncate(Path("song.spc").c_str(), 50000), 0);
+  in->SetPosition(0x10000);
+  EXPECT_EQ(in->Read(4), std::string(4, '\0'));
+  const Bytes kept = in->TakeKept();
+  EXPECT_EQ(kept.size(), 50000u);
+  EXPECT_TRUE(View(kept) == std::string_view(file).substr(0, 50000));
+  EXPECT_EQ(in->Length(), 50000u);
+}
+
+TEST_F(Streams, AStreamNamesTheFileItHasOpenWithLinksResolved) {
+  WriteFile(Path("song.spc"), "bytes");
+  ASSERT_EQ(::symlink("song.spc", Path("link.spc").c_str()), 0);
+  auto in = BinaryStream::Open(Item("link.spc"));
+  char resolved[PATH_MAX];
+  ASSERT_NE(::realpath(Path("song.spc").c_str(), resolved), nullptr);
+  EXPECT_EQ(in->ResolvedPath(), resolved);
+  std::filesystem::rename(Path("song.spc"), Path("moved (deleted)"));
+  EXPECT_EQ(in->ResolvedPath(), std::string(resolved).substr(0, std::string(resolved).rfind('/')) + "/moved (deleted)");
+  std::filesystem::remove(Path("moved (deleted)"));
+  EXPECT_EQ(in->ResolvedPath(), "");
 }

@@ -62,6 +62,7 @@ class TableFormat : public SPCFormat {
   using SPCFormat::SPCOut;
   using SPCFormat::SPCStream;
   using SPCFormat::StandardTags;
+  using SPCFormat::TemporaryFolder;
   using SPCFormat::WriteExtendedData;
   using SPCFormat::WriteStandardData;
 

@@ -220,6 +220,17 @@ TEST_F(WriterTest, OutputIsTheOpenedFilesNameInTheTemporaryFolder) {
   EXPECT_TRUE(format.SPCOut->LittleEndian());
 }
 
+// The Save looked the temporary folder up before the writer runs: the writer takes that folder, not the one it
+// would find by looking again.
+TEST_F(WriterTest, OutputGoesToTheTemporaryFolderThatTheSaveLookedUp) {
+  TempDir lookedUp;
+  format.TemporaryFolder = lookedUp.Path();
+  format.WriteStandardData();
+  format.SPCOut->Close();
+  EXPECT_EQ(format.FileOut->AbsolutePath(), lookedUp.Path() + "Song.spc");
+  EXPECT_TRUE(std::filesystem::is_empty(temporary.Path()));
+}
+
 TEST_F(WriterTest, LeftoverOutputFileIsDeletedAndCreatedAgain) {
   temporary.Write("Song.spc", std::string(100000, 'X'));
   format.texts["SongTitle"] = "Again";

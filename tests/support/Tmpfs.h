@@ -3,11 +3,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -31,6 +33,18 @@ inline std::string ReadFile(const std::string& path) {
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Whether the file system of folder exchanges two files in one step; where it cannot, a Save falls back to a rename
+// and a file swapped in at the last instant is not caught, so tests of that skip.
+inline bool ExchangeWorks(const std::string& folder) {
+  const std::string one = folder + "/.exchange-one", other = folder + "/.exchange-other";
+  WriteFile(one, "1");
+  WriteFile(other, "2");
+  const bool works = ::renameat2(AT_FDCWD, one.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE) == 0;
+  std::filesystem::remove(one);
+  std::filesystem::remove(other);
+  return works;
 }
 
 // Mounts a tmpfs of the given size at a new folder and unmounts it again. Mounted() is false, with the reason in

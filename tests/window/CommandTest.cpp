@@ -243,8 +243,9 @@ TEST_F(FileCommandTest, SavingAFileDeletedSinceOpenTellsAndCreatesNothing) {
   EXPECT_EQ(Text("SongTitle"), "Song B");
 }
 
-// Save replaces only the file that Open read. Whatever another program put at the path since (or did to the file
-// there) stays as that program left it, and the edits stay in the window; a file only touched saves as usual.
+// Save replaces only the file that Open read, byte for byte and at its length. Whatever another program put at the
+// path since (or did to the file there) stays as that program left it, and the edits stay in the window; a file
+// only touched saves as usual. Of a file longer than what Open read, the rest counts through its length alone.
 TEST_F(FileCommandTest, SavingAFileChangedSinceOpenLeavesTheOtherProgramsFile) {
   const std::string changed =
       "The file \"a.spc\" was not saved: another program changed it after it was opened. Open it again to edit it.";
@@ -255,29 +256,37 @@ TEST_F(FileCommandTest, SavingAFileChangedSinceOpenLeavesTheOtherProgramsFile) {
     testing_support::WriteFile(Scratch("other"), bytes);
     std::filesystem::rename(Scratch("other"), a);
   };
+  // As another tagger's "dd conv=notrunc" does.
+  const auto putAt = [&a](std::streamoff offset, const std::string& bytes) {
+    std::fstream file(a, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(offset);
+    file << bytes;
+  };
+  const auto size = [&a] { return static_cast<std::streamoff>(std::filesystem::file_size(a)); };
   const struct {
     const char* what;
     bool throughLink;
     std::function<void()> change;
     std::string message;  // "" for a Save that goes through
+    bool longFile = false;  // a quarter MiB past the chunk: more than Open reads
   } cases[] = {
       {"replaced by another SPC", false, [&] { replaceWith(SongB().Bytes()); }, changed},
       {"replaced by a text file", false, [&] { replaceWith("just some notes\n"); }, changed},
       {"cut short", false, [&] { std::filesystem::resize_file(a, 4096); }, changed},
-      {"registers edited in place", false,
+      {"registers edited in place", false, [&] { putAt(0x25, "Z"); }, changed},
+      {"no longer passing the header check", false, [&] { putAt(0x22, "X"); }, changed},
+      {"a new title in the header", false, [&] { putAt(0x2E, "Another tagger's title"); }, changed},
+      {"the extended chunk edited", false, [&] { putAt(0x10210, "X"); }, changed},
+      {"a byte appended", false, [&] { putAt(size(), std::string(1, '\0')); }, changed},
+      {"a byte cut", false, [&] { std::filesystem::resize_file(a, std::filesystem::file_size(a) - 1); }, changed},
+      {"changed after a first Save", false,
        [&] {
-         std::fstream file(a, std::ios::in | std::ios::out | std::ios::binary);
-         file.seekp(0x25);
-         file << "Z";
+         Save();
+         putAt(0x2E, "Another tagger's title");
        },
        changed},
-      {"no longer passing the header check", false,
-       [&] {
-         std::fstream file(a, std::ios::in | std::ios::out | std::ios::binary);
-         file.seekp(0x22);
-         file << "X";
-       },
-       changed},
+      {"a long file, a byte appended", false, [&] { putAt(size(), "t"); }, changed, true},
+      {"a long file, a byte changed past what Open read", false, [&] { putAt(size() - 10, "X"); }, "", true},
       {"deleted", false, [&] { std::filesystem::remove(a); },
        "The file \"a.spc\" was not saved: No such file or directory."},
       {"a link re-pointed at an equal file", true,
@@ -295,7 +304,7 @@ TEST_F(FileCommandTest, SavingAFileChangedSinceOpenLeavesTheOtherProgramsFile) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     for (const auto& entry : std::filesystem::directory_iterator(scratch_)) std::filesystem::remove(entry.path());
-    SongA().WriteTo(a);
+    (c.longFile ? SongA().Append(std::string(256 * 1024, 't')) : SongA()).WriteTo(a);
     std::filesystem::create_symlink(a, link);
     Open(c.throughLink ? link : a);
     Field("SongTitle").SetText("Edited title");

@@ -128,30 +128,38 @@ class SafeSaveTest : public WindowTest {
     }
   }
   // Fails the n-th call of each kind, for n = 1, 2, ... until a Save makes fewer than n calls of it. A Save may get
-  // through a fault (by writing beside the file when the temporary folder fails), or report it.
+  // through a fault (by writing beside the file when the temporary folder fails), or report it. It runs once as
+  // the file system allows, and once with the exchange of two files refused, so that a rename replaces the file.
   void FailEachCallInTurn(bool links) {
-    for (Op op : {Op::Open, Op::Write, Op::Sync, Op::Rename, Op::Close, Op::Link}) {
-      if (op == Op::Link && !links) continue;
-      int n = 1;
-      for (; n < 500; ++n) {
-        SCOPED_TRACE("op " + std::to_string(static_cast<int>(op)) + ", call " + std::to_string(n));
-        Restore();
-        OpenAndEdit();
-        int calls = 0;
-        fw::faults::SetHook([&calls, op, n](Op called) { return called == op && ++calls == n ? EIO : 0; });
-        Save();
-        fw::faults::SetHook({});
-        const bool failed = !D().messages.empty();
-        ExpectOldOrNew(failed);
-        if (HasFatalFailure() || calls < n) break;
-        if (!failed) continue;
-        // Nothing the failed Save left behind stands in the way of the next one.
-        D().messages.clear();
-        Save();
-        ExpectOldOrNew(false);
-        if (HasFatalFailure()) break;
+    for (const bool refused : {false, true}) {
+      for (Op op : {Op::Open, Op::Write, Op::Sync, Op::Exchange, Op::Rename, Op::Close, Op::Link}) {
+        if (op == Op::Link && !links) continue;
+        if (op == (refused ? Op::Exchange : Op::Rename)) continue;
+        int n = 1;
+        for (; n < 500; ++n) {
+          SCOPED_TRACE(std::string(refused ? "exchange refused, " : "") + "op " +
+                       std::to_string(static_cast<int>(op)) + ", call " + std::to_string(n));
+          Restore();
+          OpenAndEdit();
+          int calls = 0;
+          fw::faults::SetHook([&calls, op, n, refused](Op called) {
+            if (refused && called == Op::Exchange) return EINVAL;
+            return called == op && ++calls == n ? EIO : 0;
+          });
+          Save();
+          fw::faults::SetHook({});
+          const bool failed = !D().messages.empty();
+          ExpectOldOrNew(failed);
+          if (HasFatalFailure() || calls < n) break;
+          if (!failed) continue;
+          // Nothing the failed Save left behind stands in the way of the next one.
+          D().messages.clear();
+          Save();
+          ExpectOldOrNew(false);
+          if (HasFatalFailure()) break;
+        }
+        EXPECT_GT(n, 1) << "no call of kind " << static_cast<int>(op) << " was made";
       }
-      EXPECT_GT(n, 1) << "no call of kind " << static_cast<int>(op) << " was made";
     }
   }
 
@@ -386,6 +394,8 @@ std::string OnTheNewFile(Op op) {
       return "sync";
     case Op::Rename:
       return "rename";
+    case Op::Exchange:
+      return "exchange";
     case Op::Owner:
       return "owner";
     case Op::Mode:
@@ -410,9 +420,9 @@ TEST_F(SafeSaveTest, TheFileTakesItsRightsBeforeItIsSynced) {
     fw::faults::SetHook({});
     EXPECT_TRUE(D().messages.empty());
     ExpectMode(0640);
-    // From the last change of owner on, what acts on the new file: its mode, its sync and the rename that puts it
-    // in place, in this order, and no write (the last look at the opened file opens and closes it, and a link may
-    // name the new file right before the rename).
+    // From the last change of owner on, what acts on the new file: its mode, its sync and the exchange (or, where
+    // the file system cannot exchange, the rename) that puts it in place, in this order, and no write (the last
+    // look at the opened file opens and closes it, and a link may name the new file right before it goes in place).
     const auto owner = std::find(calls.rbegin(), calls.rend(), Op::Owner);
     ASSERT_NE(owner, calls.rend());
     std::string last;
@@ -420,7 +430,8 @@ TEST_F(SafeSaveTest, TheFileTakesItsRightsBeforeItIsSynced) {
       const std::string name = OnTheNewFile(*call);
       if (!name.empty()) last += (last.empty() ? "" : " ") + name;
     }
-    EXPECT_EQ(last, "owner mode sync rename");
+    EXPECT_EQ(last, std::string("owner mode sync ") +
+                        (testing_support::ExchangeWorks(folder_) ? "exchange" : "rename"));
   });
 }
 
@@ -475,32 +486,72 @@ TEST_F(SafeSaveTest, AFileInTheTemporaryFolderIsNotLost) {
   EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
 }
 
-// Another program changes the file after Save has copied from it and before the rename: the last look at it, right
-// before the rename, finds that out, wherever the new file was written.
+// Another program changes the file after Save has copied from it: the look at it right before the replacement finds
+// that out, wherever the new file was written; and where it swaps its file in at the last instant, between that
+// look and the replacement, the exchange that replaces the file takes the other program's file out, the look at
+// what it took out finds it, and the exchange back puts it in place again.
 TEST_F(SafeSaveTest, AFileChangedWhileSavingIsNotOverwritten) {
   const std::string other = spctest::SpcBuilder().Registers("OTHERREGS").Ram(9).Bytes();
-  ForEachWayOfWriting([&](const std::string&) {
-    OpenAndEdit();
-    // The output's sync comes after every byte was copied from the opened file.
-    bool changed = false;
-    fw::faults::SetHook([&](Op op) {
-      if (op == Op::Sync && !changed) {
-        changed = true;
-        testing_support::WriteFile(path_ + ".new", other);
-        std::filesystem::rename(path_ + ".new", path_);
+  const struct {
+    const char* when;
+    Op before;  // the call of the file layer right before which the other program swaps its file in
+  } moments[] = {{"after the copy", Op::Sync}, {"at the last instant", Op::Exchange}};
+  for (const auto& moment : moments) {
+    SCOPED_TRACE(moment.when);
+    ForEachWayOfWriting([&](const std::string&) {
+      if (moment.before == Op::Exchange && !testing_support::ExchangeWorks(folder_)) {
+        std::cout << "[   NOTE   ] no swap at the last instant in " << folder_
+                  << ": its file system cannot exchange two files\n";
+        return;
       }
-      return 0;
+      OpenAndEdit();
+      bool changed = false;
+      fw::faults::SetHook([&](Op op) {
+        if (op == moment.before && !changed) {
+          changed = true;
+          testing_support::WriteFile(path_ + ".new", other);
+          std::filesystem::rename(path_ + ".new", path_);
+        }
+        return 0;
+      });
+      Save();
+      fw::faults::SetHook({});
+      EXPECT_TRUE(changed);
+      EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: another program changed "
+                                                       "it after it was opened. Open it again to edit it."});
+      EXPECT_EQ(ReadFile(path_), other);
+      EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
+      EXPECT_TRUE(std::filesystem::is_empty(temporary_));
+      EXPECT_EQ(Field("SongTitle").Text(), "New title");
     });
-    Save();
-    fw::faults::SetHook({});
-    EXPECT_TRUE(changed);
-    EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"song.spc\" was not saved: another program changed it "
-                                                     "after it was opened. Open it again to edit it."});
-    EXPECT_EQ(ReadFile(path_), other);
-    EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
-    EXPECT_TRUE(std::filesystem::is_empty(temporary_));
-    EXPECT_EQ(Field("SongTitle").Text(), "New title");
+  }
+}
+
+// The temporary folder is looked up once for a Save: when it vanishes after that look-up, before the new file is
+// written in it, and no other can be made, the Save writes beside the file instead.
+TEST_F(SafeSaveTest, ATemporaryFolderThatVanishesDuringTheSaveSendsTheFileBeside) {
+  std::filesystem::create_directories(Scratch("files"));
+  TmpdirAt own(Scratch("own"));
+  std::filesystem::create_directories(Scratch("own"));
+  Use(Scratch("files"), "");
+  OpenAndEdit();
+  const std::string looked = fw::GetTemporaryFolderItem()->AbsolutePath();
+  bool vanished = false;
+  fw::faults::SetHook([&](Op op) {
+    if (op == Op::Open && !vanished) {
+      vanished = true;
+      std::filesystem::remove_all(looked);
+      ::setenv("TMPDIR", Scratch("missing").c_str(), 1);
+    }
+    return 0;
   });
+  Save();
+  fw::faults::SetHook({});
+  EXPECT_TRUE(vanished);
+  ExpectOldOrNew(false);
+  EXPECT_FALSE(std::filesystem::exists(looked));
+  EXPECT_TRUE(std::filesystem::is_empty(Scratch("own")));
+  EXPECT_FALSE(std::filesystem::exists(Scratch("missing")));
 }
 
 // The replaced file's extended attributes (a user's own, an access ACL) go over to the new file, wherever it was
@@ -556,8 +607,9 @@ int RunVictim(const std::string& file, const std::string& temporary, long k) {
 
 // Kills the victim right before each call of the file layer in turn. The file is always the old or the new one.
 // The copy written beside it has no name until it replaces the file, so a kill leaves nothing beside it, except
-// at the one step between naming that copy and the rename (named: how many such steps the way of saving has);
-// the next Save of the file removes that copy once it is a minute old.
+// at the steps between naming that copy and the end of the replacement (named: how many such steps the way of
+// saving has): the exchange, and the look at what it swapped out, the old file, now under the copy's name. The
+// next Save of the file removes that copy once it is a minute old.
 void KillAtEveryStep(const std::string& folder, const std::string& temporary, int named) {
   if (!temporary.empty()) std::filesystem::create_directories(temporary);
   const std::string path = folder + "/song.spc";
@@ -603,6 +655,9 @@ void KillAtEveryStep(const std::string& folder, const std::string& temporary, in
   EXPECT_LT(k, 500);
 }
 
+// The exchange, and the open and close of the look at what it swapped out; or the rename alone.
+int StepsNamedBeside(const std::string& folder) { return testing_support::ExchangeWorks(folder) ? 3 : 1; }
+
 TEST(KilledSaveTest, AProgramKilledAtAnyStepLeavesTheOldOrTheNewFile) {
   const std::string scratch = testing_support::ScratchFolder();
   std::filesystem::create_directories(scratch + "/files");
@@ -615,7 +670,7 @@ TEST(KilledSaveTest, AProgramKilledAtAnyStepLeavesTheOldOrTheNewFile) {
     const char* old = std::getenv("TMPDIR");
     const std::string kept = old ? old : "";
     ::setenv("TMPDIR", (scratch + "/missing").c_str(), 1);
-    KillAtEveryStep(scratch + "/files", "", 1);
+    KillAtEveryStep(scratch + "/files", "", StepsNamedBeside(scratch + "/files"));
     if (old)
       ::setenv("TMPDIR", kept.c_str(), 1);
     else
@@ -625,7 +680,7 @@ TEST(KilledSaveTest, AProgramKilledAtAnyStepLeavesTheOldOrTheNewFile) {
     SCOPED_TRACE("across file systems");
     Tmpfs disk("4m");
     if (disk.Mounted())
-      KillAtEveryStep(disk.Path(), scratch + "/tmp", 1);
+      KillAtEveryStep(disk.Path(), scratch + "/tmp", StepsNamedBeside(disk.Path()));
     else
       std::cout << "[   NOTE   ] no kills across file systems: " << disk.Why() << "\n";
   }

@@ -1,5 +1,5 @@
 // Opens a file through the main window (offscreen), edits it and saves it, killing itself with SIGKILL right before
-// the k-th open, write, sync, rename or close of the file layer. The window tests run it for every k.
+// the k-th open, write, sync, rename, exchange, link or close of the file layer. The window tests run it for every k.
 //
 //   save_victim FILE TEMPORARY-FOLDER K     exit 0: saved; 2: the Save reported a failure
 //
@@ -92,13 +92,14 @@ int main(int argc, char** argv) {
   const long kill_at = dieInSave || hangInSave ? 0 : std::strtol(argv[3], nullptr, 10);
   long calls = 0;
   fw::faults::SetHook([&calls, kill_at, dieInSave, hangInSave](fw::faults::Op op) {
-    if (hangInSave && op == fw::faults::Op::Rename) {
+    const bool replacing = op == fw::faults::Op::Exchange || op == fw::faults::Op::Rename;
+    if (hangInSave && replacing) {
       std::printf("ready\n");
       std::fflush(stdout);
       // A signal's handler runs and returns here; nothing but the end of the process ends the wait.
       for (;;) ::pause();
     }
-    if (dieInSave ? op == fw::faults::Op::Rename : ++calls == kill_at) ::raise(SIGKILL);
+    if (dieInSave ? replacing : ++calls == kill_at) ::raise(SIGKILL);
     return 0;
   });
   window.Find<fw::PushButton>("SaveButton").Push();
