@@ -366,18 +366,20 @@ void Window::Impl::PlaceOverFrontWindow() {
   // The window manager keeps it in front of that window.
   qwin->winId();
   if (qwin->windowHandle() != nullptr) qwin->windowHandle()->setTransientParent(front->windowHandle());
-  // A window's position is that of its frame, which it does not have yet: it is taken to get one like the front's.
+  // Placed by its inside: window managers differ in where they put a frame that the window does not have yet.
   if (QLayout* layout = qwin->layout()) layout->activate();
   const QRect over = front->geometry();
-  const QPoint frame = front->geometry().topLeft() - front->frameGeometry().topLeft();
-  QPoint place = over.center() - QPoint(qwin->width() / 2, qwin->height() / 2) - frame;
-  // Wholly on the screen of the front window, where it can.
+  QRect place(over.center() - QPoint(qwin->width() / 2, qwin->height() / 2), qwin->size());
+  // Wholly on the screen of the front window, frame and all, where it can be: the frame taken as the front's.
   if (const QScreen* screen = front->screen()) {
-    const QRect room = screen->availableGeometry();
-    place.setX(std::max(room.left(), std::min(place.x(), room.right() + 1 - qwin->frameGeometry().width())));
-    place.setY(std::max(room.top(), std::min(place.y(), room.bottom() + 1 - qwin->frameGeometry().height())));
+    const QRect frame = front->frameGeometry();
+    const QMargins margins(over.left() - frame.left(), over.top() - frame.top(), frame.right() - over.right(),
+                           frame.bottom() - over.bottom());
+    const QRect room = screen->availableGeometry().marginsRemoved(margins);
+    place.moveLeft(std::max(room.left(), std::min(place.left(), room.right() + 1 - place.width())));
+    place.moveTop(std::max(room.top(), std::min(place.top(), room.bottom() + 1 - place.height())));
   }
-  qwin->move(place);
+  qwin->setGeometry(place);
 }
 
 void Window::Impl::BuildFocusChain() {
