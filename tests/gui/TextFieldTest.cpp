@@ -204,18 +204,7 @@ TEST_F(TextFieldTest, TextChangeIsRaisedExactlyWhenTheTextChanges) {
 
 // Every way a user changes the text is told apart from a text the program sets, the Edit menu's commands too.
 TEST_F(TextFieldTest, TellsTheUsersChangesFromTheProgramsTexts) {
-  auto bar = std::make_shared<fw::MenuBar>();
-  auto menu = std::make_shared<fw::MenuItem>();
-  menu->SetName("EditMenu");
-  menu->SetText("Edit");
-  bar->Append(menu);
-  for (const char* name : {"EditUndo", "EditCut", "EditPaste", "EditClear"}) {
-    auto item = std::make_shared<fw::MenuItem>();
-    item->SetName(name);
-    item->SetText(name);
-    item->SetAutoEnable(true);
-    menu->Append(item);
-  }
+  auto bar = OneMenuBar("EditMenu", "Edit", {"EditUndo", "EditCut", "EditPaste", "EditClear"});
   window_ = &Build<TestWindow>([&](TestWindow& w) {
     w.controls_ = {Field("F")};
     w.bar = bar;
