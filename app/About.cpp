@@ -8,7 +8,8 @@ std::shared_ptr<fw::Picture> pic;
 
 namespace {
 
-const fw::WindowDesign kAboutDesign{340, 283, "About Quenlet", true, true, false, false, false, true};
+// It opens over the window it was asked from, and Escape closes it, as a dialog's does.
+const fw::WindowDesign kAboutDesign{340, 283, "About Quenlet", true, true, false, false, false, true, 1, true};
 
 fw::ControlDesign Text(const char* name, int left, int top, int width, int height, int tabIndex, const char* text,
                        int align, double size) {

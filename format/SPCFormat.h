@@ -48,6 +48,14 @@ class SPCFormat {
   virtual int32_t TagRow(const std::string& control) = 0;
   // Whether the Mode menu's Standard item is checked.
   virtual bool StandardUnits() = 0;
+  // The value that Open read from the file's item for a unit field (IntroLength, LoopLength, EndLength,
+  // Amplification) while the field still shows the text derived from it: the user has not edited it and no bound
+  // has held it. A Save writes that value as it is, in either unit mode, even where the field shows nothing.
+  // A format without a window carries nothing.
+  virtual std::optional<int32_t> CarriedValue(const std::string& control) {
+    (void)control;
+    return std::nullopt;
+  }
 
   // Reading (Open).
   bool IsSPC(const std::string& path);

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -160,6 +161,10 @@ bool SPCFormat::NeedsExtendedData() {
                               "IntroLength", "LoopLength", "EndLength", "LoopCount"}) {
     if (fw::Len(TagText(control)) > 0) needed = true;
   }
+  // A value read from the file is written back, also where its field shows nothing.
+  for (const char* control : {"Amplification", "IntroLength", "LoopLength", "EndLength"}) {
+    if (CarriedValue(control)) needed = true;
+  }
   return needed;
 }
 
@@ -211,24 +216,32 @@ void SPCFormat::WriteExtendedData() {
   } lengths[] = {{0x30, "IntroLength"}, {0x31, "LoopLength"}, {0x32, "EndLength"}};
   for (const auto& item : lengths) {
     const std::string text = TagText(item.control);
-    if (fw::Len(text) == 0) continue;
+    const std::optional<int32_t> carried = CarriedValue(item.control);
+    if (fw::Len(text) == 0 && !carried) continue;
     out.WriteByte(item.id);
     out.WriteByte(4);
     out.WriteShort(4);
     // Seconds in Standard units, ticks of 1/64000 s in Advanced units.
-    out.WriteLong(StandardUnits() ? fw::CInt(fw::Val(text) * 64000) : fw::CInt(fw::Val(text)));
+    if (carried)
+      out.WriteLong(*carried);
+    else
+      out.WriteLong(StandardUnits() ? fw::CInt(fw::Val(text) * 64000) : fw::CInt(fw::Val(text)));
   }
 
   const std::string loops = TagText("LoopCount");
   if (fw::Len(loops) > 0) WriteValueItem(out, 0x35, loops);
 
   const std::string amplification = TagText("Amplification");
-  if (fw::Len(amplification) > 0) {
+  const std::optional<int32_t> carried = CarriedValue("Amplification");
+  if (fw::Len(amplification) > 0 || carried) {
     out.WriteByte(0x36);
     out.WriteByte(4);
     out.WriteShort(4);
     // A multiplier in Standard units (65536 is 1x), the raw value in Advanced units.
-    out.WriteLong(StandardUnits() ? fw::CInt(fw::Val(amplification) * 65536) : fw::CInt(fw::Val(amplification)));
+    if (carried)
+      out.WriteLong(*carried);
+    else
+      out.WriteLong(StandardUnits() ? fw::CInt(fw::Val(amplification) * 65536) : fw::CInt(fw::Val(amplification)));
   }
 
   const auto end = static_cast<uint32_t>(out.Position());

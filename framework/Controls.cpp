@@ -679,6 +679,8 @@ void TextField::ApplyDesign(const ControlDesign& design) {
   SetText(design.Text);
 }
 
+bool TextField::UserEditing() const { return impl().userEditing; }
+
 // ----- TextArea
 
 std::string TextArea::Text() const { return impl().text; }

@@ -111,6 +111,10 @@ class TextField : public RectControl {
   int32_t LimitText() const;
   void SetLimitText(int32_t characters);
   void ApplyDesign(const ControlDesign& design) override;
+  // True while the "TextChange" handlers of a change that the user made run: typing, deleting, a cut, a paste, a
+  // drop, an undo or redo, the Edit menu's commands. False for a text the program sets, except one that those very
+  // handlers set.
+  bool UserEditing() const;
 };
 
 // A multi-line text field; its text keeps its own line ends ("\r", "\n", "\r\n"), and a line end that the user

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -47,9 +48,10 @@ QString FilterOf(const std::string& fileTypes) {
 class QtDialogs final : public Dialogs {
  public:
   std::shared_ptr<FolderItem> GetOpenFolderItem(const std::string& fileTypes) override {
-    QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
+    QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), lastFolder_,
                                                 FilterOf(fileTypes));
     if (path.isEmpty()) return nullptr;
+    lastFolder_ = QFileInfo(path).absolutePath();
     return GetFolderItem(QFile::encodeName(path).toStdString());
   }
 
@@ -58,6 +60,10 @@ class QtDialogs final : public Dialogs {
   void Beep() override { QApplication::beep(); }
 
  private:
+  // Where the next open dialog starts: the folder of the file chosen last in this run, as the next file is most
+  // likely beside it. Empty before the first, which leaves the start to Qt (the folder the program started in).
+  QString lastFolder_;
+
   static void Show(const std::string& text, QMessageBox::Icon icon) {
     QString shown = detail::ShownFileText(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

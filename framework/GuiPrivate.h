@@ -19,6 +19,7 @@ class QImage;
 class QKeyEvent;
 class QMainWindow;
 class QMenuBar;
+class QShortcut;
 class QString;
 class QWidget;
 
@@ -90,10 +91,14 @@ struct Window::Impl {
   std::map<std::string, std::function<bool()>> menuHandlers;
   bool closed = false;
   bool enabling = false;
+  // Escape's shortcut, made once a design asks for it.
+  QShortcut* escape = nullptr;
 
   void BuildFocusChain();
   // The keys that work anywhere in the window: quitting, and switching the pages of a tab panel.
   void AddWindowKeys();
+  // Before the window first shows: centres it over the window in front and keeps it in front of that one.
+  void PlaceOverFrontWindow();
 };
 
 struct RectControl::Impl {

@@ -7,7 +7,9 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QObject>
+#include <QScreen>
 #include <QShortcut>
+#include <QWindow>
 
 #include <algorithm>
 #include <set>
@@ -145,6 +147,12 @@ void Window::ApplyDesign(const WindowDesign& design) {
   impl_->qwin->setWindowFlags(FlagsOf(design));
   if (shown) impl_->qwin->show();
   if (QWidget* bar = impl_->qwin->menuWidget()) bar->setVisible(design.MenuBarVisible && impl_->menuBar);
+  if (design.CloseOnEscape && impl_->escape == nullptr) {
+    impl_->escape = new QShortcut(QKeySequence(Qt::Key_Escape), impl_->qwin);
+    impl_->escape->setContext(Qt::WindowShortcut);
+    QObject::connect(impl_->escape, &QShortcut::activated, impl_->qwin, [this] { Dispatch([this] { Close(); }); });
+  }
+  if (impl_->escape != nullptr) impl_->escape->setEnabled(design.CloseOnEscape);
   SetTitle(design.Title);
 }
 
@@ -182,6 +190,7 @@ void Window::SetMenuBar(std::shared_ptr<MenuBar> bar) {
 
 void Window::Show() {
   if (impl_->closed) return;
+  if (impl_->design.Placement == 1 && !impl_->qwin->isVisible()) impl_->PlaceOverFrontWindow();
   impl_->qwin->show();
   impl_->qwin->raise();
   impl_->qwin->activateWindow();
@@ -342,6 +351,35 @@ void Window::Impl::AddWindowKeys() {
       });
     });
   }
+}
+
+void Window::Impl::PlaceOverFrontWindow() {
+  QWidget* front = QApplication::activeWindow();
+  if (front == qwin) front = nullptr;
+  if (front == nullptr) {
+    const std::vector<Window*> open = OpenWindows();
+    for (auto other = open.rbegin(); other != open.rend() && front == nullptr; ++other) {
+      if (*other != self && (*other)->impl().qwin->isVisible()) front = (*other)->impl().qwin;
+    }
+  }
+  if (front == nullptr) return;
+  // The window manager keeps it in front of that window.
+  qwin->winId();
+  if (qwin->windowHandle() != nullptr) qwin->windowHandle()->setTransientParent(front->windowHandle());
+  // Placed by its inside: window managers differ in where they put a frame that the window does not have yet.
+  if (QLayout* layout = qwin->layout()) layout->activate();
+  const QRect over = front->geometry();
+  QRect place(over.center() - QPoint(qwin->width() / 2, qwin->height() / 2), qwin->size());
+  // Wholly on the screen of the front window, frame and all, where it can be: the frame taken as the front's.
+  if (const QScreen* screen = front->screen()) {
+    const QRect frame = front->frameGeometry();
+    const QMargins margins(over.left() - frame.left(), over.top() - frame.top(), frame.right() - over.right(),
+                           frame.bottom() - over.bottom());
+    const QRect room = screen->availableGeometry().marginsRemoved(margins);
+    place.moveLeft(std::max(room.left(), std::min(place.left(), room.right() + 1 - place.width())));
+    place.moveTop(std::max(room.top(), std::min(place.top(), room.bottom() + 1 - place.height())));
+  }
+  qwin->setGeometry(place);
 }
 
 void Window::Impl::BuildFocusChain() {

@@ -25,6 +25,11 @@ struct WindowDesign {
   bool MaximizeButton = false;
   bool MinimizeButton = false;
   bool MenuBarVisible = true;
+  // Where the window first shows: 0 where the window manager puts it; 1 centred over the window in front (the
+  // active one, else the newest other window on show), which it then stays in front of.
+  int Placement = 0;
+  // Whether Escape closes the window, as it closes a dialog.
+  bool CloseOnEscape = false;
 };
 
 // One row of a window's design table, applied in the table's order.

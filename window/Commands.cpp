@@ -116,7 +116,8 @@ void MainWindow::OpenSPC() {
   Find<fw::PushButton>("SaveButton").SetEnabled(true);
   Find<fw::PushButton>("RevertButton").SetEnabled(true);
   if (ExtendedDataDamaged)
-    fw::MsgBox("The extended data of \"" + SPCFile->Name() + "\" is damaged: it was read only in part.");
+    fw::ReportFailure("The extended data of \"" + SPCFile->Name() +
+                      "\" is damaged: it was read only in part. A Save writes only what was read.");
 }
 
 void MainWindow::RevertSPC() {

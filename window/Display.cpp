@@ -22,6 +22,7 @@ void MainWindow::SetFieldTextIfEmpty(const std::string& name, const std::string&
 }
 
 void MainWindow::ClearFields() {
+  CarriedValues.clear();
   for (const char* name : {"SongTitle", "GameTitle", "SongArtist", "DumpedBy", "DumpedOn"}) SetFieldText(name, "");
   Find<fw::PopupMenu>("DumpedWith").SetListIndex(0);
   SetAreaText("Comments", "");
@@ -81,7 +82,7 @@ void MainWindow::DisplayExtendedTags() {
       case 0x31:
       case 0x32: {
         const char* field = id == 0x30 ? "IntroLength" : id == 0x31 ? "LoopLength" : "EndLength";
-        SetFieldText(field, StandardUnits() ? fw::Str(static_cast<int32_t>(N(v) / 64000)) : LongStr(fw::Val(v)));
+        ShowCarried(field, N(v), StandardUnits() ? fw::Str(static_cast<int32_t>(N(v) / 64000)) : LongStr(fw::Val(v)));
         break;
       }
       case 0x33:
@@ -93,8 +94,8 @@ void MainWindow::DisplayExtendedTags() {
         break;
       case 0x35: SetFieldText("LoopCount", v); break;
       case 0x36:
-        SetFieldText("Amplification",
-                     StandardUnits() ? fw::Str(static_cast<double>(N(v) / 6553) / 10.0) : LongStr(fw::Val(v)));
+        ShowCarried("Amplification", N(v),
+                    StandardUnits() ? fw::Str(static_cast<double>(N(v) / 6553) / 10.0) : LongStr(fw::Val(v)));
         break;
       default: break;
     }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,7 @@ class MainWindow : public fw::Window, public SPCFormat {
   bool TagChecked(const std::string& control) override;
   int32_t TagRow(const std::string& control) override;
   bool StandardUnits() override;
+  std::optional<int32_t> CarriedValue(const std::string& control) override;
 
   // Display.
   void DisplayStandardTags();
@@ -100,12 +103,27 @@ class MainWindow : public fw::Window, public SPCFormat {
   void ShowChannelBits(const std::string& text);
   void ShowEmulatorRow(const std::string& text);
   void ShowTrack(const std::string& text);
-  // Holds a field to its bound: a value above it beeps and becomes the bound.
+  // Shows a unit field's text derived from the value of the file's item, and carries that value.
+  void ShowCarried(const std::string& field, int32_t value, const std::string& text);
+  // Sets a unit field's text converted by the program; a field that carries a value goes on carrying it.
+  void SetDerivedText(const std::string& field, const std::string& text);
+  // Run by the unit fields' "TextChange": an edit of the user's drops the carried value.
+  void DropCarriedOnEdit(const std::string& field);
+  // Holds a field to its bound: a value above it beeps and becomes the bound, and it carries no value any more.
   void HoldToBound(const std::string& field, double bound, const char* boundText);
   void HoldLengthToBound(const std::string& field);
   void LengthToStandard(const std::string& field);
   void LengthToAdvanced(const std::string& field);
   void CreateControlRows(std::size_t first, std::size_t last);
+
+  // The unit fields (IntroLength, LoopLength, EndLength, Amplification) that carry the value of the file's item:
+  // the value and the text derived from it. Whole seconds and tenths cannot hold most lengths and amplifications
+  // exactly, so a field the user leaves alone must give back the value itself.
+  struct Carried {
+    int32_t value;
+    std::string text;
+  };
+  std::map<std::string, Carried> CarriedValues;
 };
 
 // The designs: the main window's and its 53 controls', in creation order.

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ class TableFormat : public SPCFormat {
   std::map<std::string, bool> checks;
   int32_t row = 0;
   bool standard = true;
+  // The values that unit fields carry from the file's items.
+  std::map<std::string, int32_t> carried;
   // Every question asked, in order: "text:SongTitle", "check:Channel1", "row", "mode".
   std::vector<std::string> asked;
 
@@ -110,6 +113,11 @@ class TableFormat : public SPCFormat {
   bool StandardUnits() override {
     asked.push_back("mode");
     return standard;
+  }
+  std::optional<int32_t> CarriedValue(const std::string& control) override {
+    auto it = carried.find(control);
+    if (it == carried.end()) return std::nullopt;
+    return it->second;
   }
 };
 

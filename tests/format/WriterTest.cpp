@@ -341,6 +341,7 @@ struct ItemCase {
   std::map<std::string, std::string> texts;
   bool standard;
   std::string items;  // between the always-written 0x10 and 0x13 items, or before/after them by ID
+  std::map<std::string, int32_t> carried = {};
 };
 
 std::string Empty(uint8_t id) { return std::string{static_cast<char>(id), 1, 1, 0, 0, 0, 0, 0}; }
@@ -378,6 +379,11 @@ TEST_F(WriterTest, ItemEncodings) {
       {"amplification raw", {{"Amplification", "98304"}}, false, ost + pub + longItem(0x36, 98304)},
       {"amplification beyond 32 bits saturates", {{"Amplification", "40000"}}, true,
        ost + pub + longItem(0x36, 0x7FFFFFFF)},
+      // A carried value is written as it is, whatever the field shows and the unit mode says.
+      {"carried values in seconds", {{"IntroLength", "1"}, {"Amplification", "1.7"}}, true,
+       ost + pub + longItem(0x30, 96000) + longItem(0x32, 0xFFFFFFFF) + longItem(0x36, 114688),
+       {{"IntroLength", 96000}, {"EndLength", -1}, {"Amplification", 114688}}},
+      {"a carried value alone", {}, false, ost + pub + longItem(0x31, 0), {{"LoopLength", 0}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -385,6 +391,7 @@ TEST_F(WriterTest, ItemEncodings) {
     f.SPCFile = format.SPCFile;
     f.standard = c.standard;
     for (const auto& [control, text] : c.texts) f.texts[control] = text;
+    f.carried = c.carried;
     const std::string file = f.Write();
     EXPECT_TRUE(SameBytes(Items(file), c.items));
     EXPECT_TRUE(SameBytes(file.substr(0x100, 0x10100), source.substr(0x100, 0x10100)));

@@ -51,6 +51,24 @@ inline fw::ControlDesign Button(const std::string& name, const std::string& capt
   return design;
 }
 
+// A menu bar of one menu, holding items of those names that enable themselves as the program's do.
+inline std::shared_ptr<fw::MenuBar> OneMenuBar(const std::string& name, const std::string& text,
+                                               const std::vector<std::string>& items = {}) {
+  auto bar = std::make_shared<fw::MenuBar>();
+  auto menu = std::make_shared<fw::MenuItem>();
+  menu->SetName(name);
+  menu->SetText(text);
+  bar->Append(menu);
+  for (const std::string& itemName : items) {
+    auto item = std::make_shared<fw::MenuItem>();
+    item->SetName(itemName);
+    item->SetText(itemName);
+    item->SetAutoEnable(true);
+    menu->Append(item);
+  }
+  return bar;
+}
+
 // A window whose design, controls and handlers the test gives; it records the events it gets.
 class TestWindow : public fw::Window {
  public:

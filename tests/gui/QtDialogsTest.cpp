@@ -1,4 +1,6 @@
+#include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -6,6 +8,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "Dialogs.h"
 #include "Failures.h"
@@ -31,6 +35,15 @@ std::unique_ptr<QTimer> WhenShown(std::function<void(Dialog&)> answer) {
   return poll;
 }
 
+// Chooses a file as a user who types its path does. selectFile would leave the name to the list of the folder,
+// which Qt reads in the background: an accept before that list is read chooses nothing and the dialog stays up.
+void Choose(QFileDialog& dialog, const std::string& path) {
+  auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+  ASSERT_NE(name, nullptr);
+  name->setText(QFile::decodeName(path.c_str()));
+  static_cast<QDialog&>(dialog).accept();
+}
+
 // Qt's own dialogs, as the program shows them (no scripted seam).
 class QtDialogsTest : public ::testing::Test {
  protected:
@@ -53,14 +66,45 @@ TEST_F(QtDialogsTest, OpenDialogGivesTheChosenFile) {
   fw::RegisterFileType({"SPCFiles", "spc", "", ""});
   std::string path = (std::filesystem::temp_directory_path() / ("fw-dialog-" + std::to_string(::getpid()) + ".spc")).string();
   std::ofstream(path) << "x";
-  auto answering = WhenShown<QFileDialog>([&](QFileDialog& dialog) {
-    dialog.selectFile(QString::fromStdString(path));
-    static_cast<QDialog&>(dialog).accept();
-  });
+  auto answering = WhenShown<QFileDialog>([&](QFileDialog& dialog) { Choose(dialog, path); });
   auto chosen = fw::GetOpenFolderItem("SPCFiles");
   ASSERT_NE(chosen, nullptr);
   EXPECT_EQ(chosen->AbsolutePath(), path);
   std::filesystem::remove(path);
+}
+
+// Each open dialog starts in the folder of the file chosen last in this run, not where the program was started.
+TEST_F(QtDialogsTest, OpenDialogStartsInTheFolderOfTheFileChosenLast) {
+  fw::RegisterFileType({"SPCFiles", "spc", "", ""});
+  const std::filesystem::path base =
+      std::filesystem::temp_directory_path() / ("fw-dialog-folders-" + std::to_string(::getpid()));
+  std::vector<std::string> started;
+  for (const char* folder : {"first", "second"}) {
+    const std::filesystem::path chosen = base / folder / "song.spc";
+    std::filesystem::create_directories(chosen.parent_path());
+    std::ofstream(chosen) << "x";
+    auto answering = WhenShown<QFileDialog>([&](QFileDialog& dialog) {
+      started.push_back(QFile::encodeName(dialog.directory().absolutePath()).toStdString());
+      Choose(dialog, chosen.string());
+    });
+    auto item = fw::GetOpenFolderItem("SPCFiles");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->AbsolutePath(), chosen.string());
+  }
+  // A dialog cancelled after browsing elsewhere leaves the folder as it was.
+  for (int i = 0; i < 2; ++i) {
+    auto answering = WhenShown<QFileDialog>([&](QFileDialog& dialog) {
+      started.push_back(QFile::encodeName(dialog.directory().absolutePath()).toStdString());
+      dialog.setDirectory(QFile::decodeName(base.c_str()));
+      dialog.reject();
+    });
+    EXPECT_EQ(fw::GetOpenFolderItem("SPCFiles"), nullptr);
+  }
+  ASSERT_EQ(started.size(), 4u);
+  EXPECT_EQ(started[1], (base / "first").string());
+  EXPECT_EQ(started[2], (base / "second").string());
+  EXPECT_EQ(started[3], (base / "second").string());
+  std::filesystem::remove_all(base);
 }
 
 TEST_F(QtDialogsTest, DialogsStillWorkAfterAQuitBeforeTheLoop) {

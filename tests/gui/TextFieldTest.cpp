@@ -257,6 +257,64 @@ TEST_F(TextFieldTest, TextChangeIsRaisedExactlyWhenTheTextChanges) {
   EXPECT_EQ(seen, (std::vector<std::string>{"x", "", "a", "ab", "a"}));
 }
 
+// Every way a user changes the text is told apart from a text the program sets, the Edit menu's commands too.
+TEST_F(TextFieldTest, TellsTheUsersChangesFromTheProgramsTexts) {
+  auto bar = OneMenuBar("EditMenu", "Edit", {"EditUndo", "EditCut", "EditPaste", "EditClear"});
+  window_ = &Build<TestWindow>([&](TestWindow& w) {
+    w.controls_ = {Field("F")};
+    w.bar = bar;
+  });
+  fw::TextField& field = window_->Find<fw::TextField>("F");
+  QLineEdit& line = Edit(field);
+  QWidget* widget = &line;
+  Activate(*window_);
+  Focus(field);
+  std::vector<bool> seen;
+  field.AddEventHandler("TextChange", [&] { seen.push_back(field.UserEditing()); });
+  const auto command = [this](const char* item) { EXPECT_TRUE(window_->RunMenuCommand(item)) << item; };
+  const auto clipboard = [](const char* text) { QGuiApplication::clipboard()->setText(text); };
+  const auto type = [widget] { QTest::keyClicks(widget, "d"); };
+
+  const struct {
+    const char* what;
+    std::function<void()> change;
+    std::string text;
+    size_t changes;
+  } ways[] = {
+      {"typing", type, "abcd", 1},
+      {"Backspace", [&] { QTest::keyClick(widget, Qt::Key_Backspace); }, "ab", 1},
+      {"Delete", [&] { line.home(false); QTest::keyClick(widget, Qt::Key_Delete); }, "bc", 1},
+      {"the cut key", [&] { line.selectAll(); QTest::keySequence(widget, QKeySequence::Cut); }, "", 1},
+      {"the paste key", [&] { clipboard("p"); QTest::keySequence(widget, QKeySequence::Paste); }, "abcp", 1},
+      {"the undo key", [&] { type(); QTest::keySequence(widget, QKeySequence::Undo); }, "abc", 2},
+      {"the redo key",
+       [&] {
+         type();
+         QTest::keySequence(widget, QKeySequence::Undo);
+         QTest::keySequence(widget, QKeySequence::Redo);
+       },
+       "abcd", 3},
+      {"a drop", [&] { line.insert("x"); }, "abcx", 1},
+      {"Edit > Undo", [&] { type(); command("EditUndo"); }, "abc", 2},
+      {"Edit > Cut", [&] { line.selectAll(); command("EditCut"); }, "", 1},
+      {"Edit > Paste", [&] { clipboard("p"); command("EditPaste"); }, "abcp", 1},
+      {"Edit > Clear", [&] { line.setSelection(0, 2); command("EditClear"); }, "c", 1},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.what);
+    field.SetText("");
+    seen.clear();
+    field.SetText("abc");
+    EXPECT_EQ(seen, std::vector<bool>{false});
+    seen.clear();
+    line.end(false);
+    way.change();
+    EXPECT_EQ(field.Text(), way.text);
+    EXPECT_EQ(seen, std::vector<bool>(way.changes, true));
+    EXPECT_FALSE(field.UserEditing());
+  }
+}
+
 TEST_F(TextFieldTest, RejectedKeysRaiseNothing) {
   fw::TextField& field = Make("9", 1);
   int changes = 0;

@@ -73,11 +73,7 @@ TEST_F(WindowTest, FailedConstructionDropsTheWindowAndPassesTheFailureOn) {
 }
 
 TEST_F(WindowTest, ContentKeepsTheDesignsSizeAndTheWindowIsNotResizable) {
-  auto bar = std::make_shared<fw::MenuBar>();
-  auto menu = std::make_shared<fw::MenuItem>();
-  menu->SetName("FileMenu");
-  menu->SetText("&File");
-  bar->Append(menu);
+  auto bar = OneMenuBar("FileMenu", "&File");
   TestWindow& window = Build<TestWindow>([&](TestWindow& w) {
     w.design = {321, 123, "Sized", true};
     w.bar = bar;

@@ -1,4 +1,8 @@
 // The About window: one at a time, its texts, and the picture loaded once.
+#include <QMainWindow>
+#include <QTest>
+#include <QWindow>
+
 #include "About.h"
 #include "Picture.h"
 #include "WindowTestSupport.h"
@@ -97,6 +101,38 @@ TEST_F(AboutWindowTest, ShowsTheNameVersionDescriptionAndPicture) {
   for (const char* name : {"StaticText1", "StaticText2", "StaticText3"}) {
     EXPECT_TRUE(TextFitsItsBox(about.Find<fw::StaticText>(name)));
   }
+}
+
+// Wherever the main window stands, the About window opens centred over it and stays in front of it; Escape closes
+// the About window and nothing else.
+TEST_F(AboutWindowTest, OpensOverTheMainWindowAndEscapeClosesIt) {
+  QMainWindow* main = fw::WidgetOf(W());
+  for (const QPoint& at : {QPoint(90, 250), QPoint(0, 0)}) {
+    SCOPED_TRACE(at.x());
+    main->move(at);
+    About& about = ShowAbout();
+    QMainWindow* shown = fw::WidgetOf(about);
+    ASSERT_NE(shown->windowHandle(), nullptr);
+    EXPECT_EQ(shown->windowHandle()->transientParent(), main->windowHandle());
+    EXPECT_LE((shown->geometry().center() - main->geometry().center()).manhattanLength(), 2)
+        << shown->geometry().center().x() << "," << shown->geometry().center().y();
+
+    QApplication::setActiveWindow(shown);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(shown));
+    QTest::keyClick(shown, Qt::Key_Escape);
+    for (int i = 0; i < 3; ++i) {
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(OpenAboutWindows().empty());
+    EXPECT_TRUE(W().IsOpen());
+  }
+  // Escape in the main window closes nothing.
+  QApplication::setActiveWindow(main);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+  QTest::keyClick(main, Qt::Key_Escape);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(W().IsOpen());
 }
 
 TEST_F(AboutWindowTest, ThereIsOneAtATimeAndTheNextOneReusesThePicture) {

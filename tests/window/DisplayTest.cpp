@@ -257,8 +257,9 @@ TEST_F(TagDisplayTest, RevertShowsTheValuesOfTheOpenAgain) {
   EXPECT_TRUE(MainWindowProbe::ExtendedChannelDisables(W()));
 
   // After a switch the values come afresh from the model, not from what the fields were converted to.
+  Field("IntroLength").SetText("3");
   ToAdvanced();
-  EXPECT_EQ(Text("IntroLength"), "64000");
+  EXPECT_EQ(Text("IntroLength"), "192000");
   Button("RevertButton").Push();
   EXPECT_EQ(Text("IntroLength"), "100000");
   EXPECT_EQ(Text("SongFade"), "6400");

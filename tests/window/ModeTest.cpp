@@ -2,8 +2,11 @@
 // the OST track's, which holds in either mode).
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTest>
 
+#include <array>
 #include <map>
+#include <optional>
 
 #include "GuiPrivate.h"
 #include "QtAccess.h"
@@ -288,6 +291,184 @@ TEST_F(UnitModeTest, TypingPastTheBoundLeavesTheBound) {
     }
     EXPECT_EQ(Field(c.field).Text(), c.kept);
     EXPECT_EQ(D().beeps, 1);
+  }
+}
+
+// ---- The lengths and the amplification keep the values of the file's items until the user edits them
+
+// What a Save wrote for IntroLength, LoopLength, EndLength and Amplification; nullopt where it wrote no item.
+using Written = std::array<std::optional<int32_t>, 4>;
+constexpr std::nullopt_t kNone = std::nullopt;
+const char* const kUnitFields[] = {"IntroLength", "LoopLength", "EndLength", "Amplification"};
+
+std::map<std::string, spctest::Xid6> CarriedFiles() {
+  return {
+      // 1.5 s, 1.5625 s, 0.5 s and 1.75x: no whole second and no whole tenth among them.
+      {"fractions", spctest::Xid6().Long(0x30, 96000).Long(0x31, 100000).Long(0x32, 32000).Long(0x36, 114688)},
+      // Values that the Standard units show as nothing once a switch has converted them.
+      {"under a second", spctest::Xid6().Long(0x30, 63999).Long(0x36, 3276)},
+      {"zeros", spctest::Xid6().Long(0x32, 0).Long(0x36, 0)},
+      // Above the bounds of the Standard units (both) and of the Advanced units (the intro).
+      {"above the bounds", spctest::Xid6().Long(0x30, 384000000).Long(0x36, 2147483647)},
+      // A negative length, and one whose item holds a text that is no number.
+      {"no count", spctest::Xid6().Long(0x30, 0xFFFFFFFF).String(0x31, "x")},
+  };
+}
+
+struct CarriedCase {
+  const char* file;
+  bool advanced;      // the unit mode of the Open
+  const char* steps;  // then, in order: A or S a switch, e the user's edit of all four fields, r Revert
+  Written written;
+};
+
+constexpr bool kStd = false;
+constexpr bool kAdv = true;
+const Written kFractions = {96000, 100000, 32000, 114688};
+// The texts of the Standard units: whole seconds (none for the end), the multiple rounded to tenths.
+const Written kFractionsInSeconds = {64000, 64000, kNone, 117964};
+const Written kUnderASecond = {63999, kNone, kNone, 3276};
+const Written kZeros = {kNone, kNone, 0, 0};
+const Written kHeldToStandard = {383936000, kNone, kNone, 2147477094};
+const Written kNoCount = {-1, 0, kNone, kNone};
+const Written kNothing = {kNone, kNone, kNone, kNone};
+
+const CarriedCase kCarriedCases[] = {
+    {"fractions", kStd, "", kFractions},
+    {"fractions", kStd, "e", {64000, 64000, 0, 111411}},
+    {"fractions", kStd, "A", kFractions},
+    {"fractions", kStd, "Ae", kFractions},
+    {"fractions", kStd, "AS", kFractions},
+    {"fractions", kStd, "ASe", kFractionsInSeconds},
+    {"fractions", kStd, "eA", {64000, 64000, kNone, 111411}},
+    {"fractions", kStd, "er", kFractions},
+    {"fractions", kAdv, "", kFractions},
+    {"fractions", kAdv, "e", kFractions},
+    {"fractions", kAdv, "S", kFractions},
+    {"fractions", kAdv, "Se", kFractionsInSeconds},
+    {"fractions", kAdv, "SA", kFractions},
+    {"fractions", kAdv, "SeA", {64000, 64000, kNone, 117964}},
+    {"under a second", kStd, "", kUnderASecond},
+    {"under a second", kStd, "e", {0, kNone, kNone, 0}},
+    {"under a second", kStd, "A", kUnderASecond},
+    {"under a second", kStd, "Ae", kUnderASecond},
+    {"under a second", kAdv, "", kUnderASecond},
+    {"under a second", kAdv, "e", kUnderASecond},
+    {"under a second", kAdv, "S", kUnderASecond},
+    {"under a second", kAdv, "Se", kNothing},
+    {"zeros", kStd, "", kZeros},
+    {"zeros", kStd, "e", kZeros},
+    {"zeros", kStd, "A", kZeros},
+    {"zeros", kStd, "Ae", kNothing},
+    {"zeros", kAdv, "", kZeros},
+    {"zeros", kAdv, "e", kNothing},
+    {"zeros", kAdv, "er", kZeros},
+    {"zeros", kAdv, "S", kZeros},
+    {"zeros", kAdv, "Se", kNothing},
+    // A field that its bound held keeps the bound.
+    {"above the bounds", kStd, "", kHeldToStandard},
+    {"above the bounds", kStd, "e", kHeldToStandard},
+    {"above the bounds", kStd, "A", kHeldToStandard},
+    {"above the bounds", kStd, "Ae", kHeldToStandard},
+    {"above the bounds", kAdv, "", {383999999, kNone, kNone, 2147483647}},
+    {"above the bounds", kAdv, "e", {383999999, kNone, kNone, 2147483647}},
+    {"above the bounds", kAdv, "S", kHeldToStandard},
+    {"above the bounds", kAdv, "Se", kHeldToStandard},
+    {"no count", kStd, "", kNoCount},
+    {"no count", kStd, "e", {0, 0, kNone, kNone}},
+    {"no count", kStd, "A", kNoCount},
+    {"no count", kStd, "Ae", kNothing},
+    {"no count", kAdv, "", kNoCount},
+    {"no count", kAdv, "e", kNothing},
+    {"no count", kAdv, "S", kNoCount},
+    {"no count", kAdv, "Se", kNothing},
+};
+
+// The values of the items 0x30, 0x31, 0x32 and 0x36 in a file's chunk.
+Written WrittenUnitItems(const std::string& file) {
+  Written written;
+  if (file.size() <= spctest::kChunkStart) return written;
+  EXPECT_EQ(file.substr(spctest::kChunkStart, 4), "xid6");
+  auto le = [&file](size_t at, int width) {
+    uint32_t value = 0;
+    for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(file.at(at + i));
+    return value;
+  };
+  for (size_t at = spctest::kItemsStart; at + 4 <= file.size();) {
+    const int id = static_cast<uint8_t>(file[at]);
+    const int type = static_cast<uint8_t>(file[at + 1]);
+    const uint32_t field = le(at + 2, 2);
+    const size_t data = type == 0 ? 0 : type == 4 ? 4 : (field + 3) / 4 * 4;
+    const int slot = id == 0x30 ? 0 : id == 0x31 ? 1 : id == 0x32 ? 2 : id == 0x36 ? 3 : -1;
+    if (slot >= 0) {
+      EXPECT_EQ(type, 4) << "item " << id;
+      EXPECT_EQ(field, 4u) << "item " << id;
+      written[static_cast<size_t>(slot)] = static_cast<int32_t>(le(at + 4, 4));
+    }
+    at += 4 + data;
+  }
+  return written;
+}
+
+std::string Describe(const Written& written) {
+  std::string text;
+  for (const auto& value : written) text += (value ? std::to_string(*value) : "-") + " ";
+  return text;
+}
+
+class CarriedValueTest : public WindowTest {
+ protected:
+  // What a user does that leaves a field's text as it was: its last character deleted and typed again, or, in an
+  // empty field, a digit typed and deleted.
+  void EditLeavingTheText(const char* name) {
+    auto* edit = qobject_cast<QLineEdit*>(fw::WidgetOf(Field(name)));
+    ASSERT_NE(edit, nullptr);
+    const std::string text = Field(name).Text();
+    QTest::keyClick(edit, Qt::Key_End);
+    if (text.empty()) {
+      QTest::keyClicks(edit, "0");
+      QTest::keyClick(edit, Qt::Key_Backspace);
+    } else {
+      QTest::keyClick(edit, Qt::Key_Backspace);
+      QTest::keyClicks(edit, QString(QChar(text.back())));
+    }
+    ASSERT_EQ(Field(name).Text(), text);
+  }
+};
+
+TEST_F(CarriedValueTest, ASaveWritesTheValuesOpenReadUntilTheUserEditsThem) {
+  const auto files = CarriedFiles();
+  W().Find<fw::TabPanel>("TheTabs").SetValue(1);
+  for (const CarriedCase& c : kCarriedCases) {
+    SCOPED_TRACE(std::string(c.file) + (c.advanced ? ", opened in Advanced, " : ", opened in Standard, ") +
+                 "then \"" + c.steps + "\"");
+    if (c.advanced != Advanced()) c.advanced ? ToAdvanced() : ToStandard();
+    const std::string path =
+        WriteSpc("carried.spc", spctest::SpcBuilder().Text({.song = "Carried"}).Chunk(files.at(c.file)));
+    Open(path);
+    for (const char* step = c.steps; *step != '\0'; ++step) {
+      switch (*step) {
+        case 'A': ToAdvanced(); break;
+        case 'S': ToStandard(); break;
+        case 'r': Button("RevertButton").Push(); break;
+        case 'e':
+          for (const char* name : kUnitFields) EditLeavingTheText(name);
+          break;
+      }
+    }
+    // In Advanced units each field shows exactly what the Save writes.
+    std::array<std::string, 4> shown;
+    for (size_t i = 0; i < 4; ++i) shown[i] = Text(kUnitFields[i]);
+    Save();
+    ASSERT_TRUE(D().messages.empty()) << D().messages.front();
+    const Written written = WrittenUnitItems(testing_support::ReadFile(path));
+    EXPECT_EQ(Describe(written), Describe(c.written));
+    if (Advanced()) {
+      for (size_t i = 0; i < 4; ++i) {
+        const auto& value = c.written[i];
+        EXPECT_EQ(shown[i], value && *value > 0 ? std::to_string(*value) : "") << kUnitFields[i];
+      }
+    }
   }
 }
 

@@ -55,6 +55,8 @@ class RecordingDialogs : public fw::Dialogs {
   std::deque<std::string> answers;  // absolute paths; "" cancels
   std::vector<std::string> asked;   // the file types of each open dialog
   std::vector<std::string> messages;
+  // The messages shown as warnings, each also in messages.
+  std::vector<std::string> warnings;
   int beeps = 0;
 
   std::shared_ptr<fw::FolderItem> GetOpenFolderItem(const std::string& fileTypes) override {
@@ -65,6 +67,10 @@ class RecordingDialogs : public fw::Dialogs {
     return path.empty() ? nullptr : fw::GetFolderItem(path);
   }
   void MsgBox(const std::string& text) override { messages.push_back(text); }
+  void ReportFailure(const std::string& text) override {
+    messages.push_back(text);
+    warnings.push_back(text);
+  }
   void Beep() override { ++beeps; }
 };
 
