@@ -13,6 +13,7 @@
 #include "Failures.h"
 #include "FileFaults.h"
 #include "FolderItem.h"
+#include "TemporaryFolder.h"
 #include "support/Tmpfs.h"
 
 using namespace fw;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "FolderItem.h"
+#include "TemporaryFolder.h"
 #include "support/Tmpfs.h"
 
 using testing_support::ReadFile;

@@ -18,6 +18,8 @@
 #include <optional>
 #include <tuple>
 
+#include "Resources.h"
+#include "TemporaryFolder.h"
 #include "WindowTestSupport.h"
 #include "support/AnotherUser.h"
 
