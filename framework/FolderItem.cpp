@@ -14,8 +14,7 @@
 
 namespace fw {
 
-using detail::FolderOf;
-using detail::StripSlashes;
+using namespace detail;
 
 FolderItem::FolderItem(std::string absolutePath) : path_(StripSlashes(std::move(absolutePath))) {}
 

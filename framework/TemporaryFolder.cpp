@@ -14,12 +14,7 @@
 
 namespace fw {
 
-using detail::Fail;
-using detail::FolderOf;
-using detail::HasNamePattern;
-using detail::RandomCharacters;
-using detail::StripSlashes;
-using detail::UntouchedForAMinute;
+using namespace detail;
 
 namespace {
 

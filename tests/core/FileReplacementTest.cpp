@@ -18,23 +18,12 @@
 #include "support/Tmpfs.h"
 
 using namespace fw;
+using testing_support::Entries;
+using testing_support::ModeOf;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
 namespace {
-
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-mode_t ModeOf(const std::string& path) {
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  return st.st_mode & 07777;
-}
 
 class FileReplacement : public ::testing::Test {
  protected:

@@ -14,25 +14,14 @@
 #include "TemporaryFolder.h"
 #include "support/Tmpfs.h"
 
+using testing_support::Entries;
+using testing_support::ModeOf;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-mode_t ModeOf(const std::string& path) {
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  return st.st_mode & 07777;
-}
 
 // Private to the user, with the sticky bit as the sign of a run's folder.
 constexpr mode_t kRunFolder = 01700;
