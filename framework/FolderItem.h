@@ -1,5 +1,6 @@
-// File references: a file or folder by its absolute path, and the replacement of one file by another in one step.
-// The temporary folder and the resources have headers of their own.
+// File references: a file or folder by its absolute path, and the replacement of one file by another in one step
+// (MoveFileTo and the unnamed file beside, defined in FileReplacement.cpp). The temporary folder and the resources
+// have headers of their own.
 #pragma once
 
 #include <functional>
