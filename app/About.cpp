@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "FolderItem.h"
+#include "Resources.h"
 
 std::shared_ptr<fw::Picture> pic;
 

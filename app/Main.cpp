@@ -6,9 +6,9 @@
 #include "App.h"
 #include "Application.h"
 #include "FileTypes.h"
-#include "FolderItem.h"
 #include "MainWindow.h"
 #include "MenuBar1.h"
+#include "Resources.h"
 
 void InitFileTypes() { FileTypes::Initialize(); }
 

@@ -30,6 +30,7 @@
 #include "FolderItem.h"
 #include "Main.h"
 #include "MainWindow.h"
+#include "Resources.h"
 #include "SPCFormat.h"
 #include "BinaryStream.h"
 #include "QtAccess.h"

@@ -8,6 +8,7 @@
 #include "FolderItem.h"
 #include "FormatStreams.h"
 #include "SPCFormat.h"
+#include "TemporaryFolder.h"
 #include "Text.h"
 
 using spcformat::Require;

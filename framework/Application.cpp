@@ -21,6 +21,7 @@
 #include "FolderItem.h"
 #include "GuiPrivate.h"
 #include "QtAccess.h"
+#include "TemporaryFolder.h"
 #include "Window.h"
 
 namespace fw {

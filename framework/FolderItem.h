@@ -1,4 +1,6 @@
-// File references.
+// File references: a file or folder by its absolute path, and the replacement of one file by another in one step
+// (MoveFileTo and the unnamed file beside, defined in FileReplacement.cpp). The temporary folder and the resources
+// have headers of their own.
 #pragma once
 
 #include <functional>
@@ -81,34 +83,5 @@ class FolderItem {
 // A file item for an absolute path (mode 0), whether or not the file exists; nullptr for a path that is not
 // absolute.
 std::shared_ptr<FolderItem> GetFolderItem(const std::string& path, int mode = 0);
-
-// This run's private temporary folder (created on first use with mode 0700 and the sticky bit, this program's sign;
-// removed with its content at exit while its name is still that folder; made anew should it vanish or stop being
-// private). Its AbsolutePath ends with "/". The run holds a lock on it until it is removed, so that a later run can
-// tell it from the folder of a run that was killed.
-std::shared_ptr<FolderItem> GetTemporaryFolderItem();
-
-// Removes the private temporary folders that runs which have ended left in location (by default where
-// GetTemporaryFolderItem makes them): folders of that name pattern, of this user, whose lock is free; one with the
-// mode of a run's folder goes with the files and links directly in it, any other only when it is empty and
-// untouched for a minute. Anything else stays, and so does whatever cannot be removed. Raises nothing.
-void RemoveTemporaryFoldersOfEndedRuns();
-void RemoveTemporaryFoldersOfEndedRuns(const std::string& location);
-
-// The running executable's file.
-std::shared_ptr<FolderItem> GetApplicationExecutable();
-// The bundle's resources: BundleResourcesOf the running executable. nullptr when it cannot be had.
-std::shared_ptr<FolderItem> GetApplicationBundleResources();
-// The resources of the executable: its folder's parent, then "Resources", where that folder exists; else, for an
-// installed program, the parent's "share" folder, then the executable's name, where that exists; else the first.
-std::shared_ptr<FolderItem> BundleResourcesOf(const FolderItem& executable);
-
-// Tests only: make GetApplicationBundleResources give this folder ("" restores the default).
-void SetBundleResourcesForTesting(const std::string& folder);
-// Tests only: make GetTemporaryFolderItem give this folder ("" restores the private folder of the run).
-void SetTemporaryFolderForTesting(const std::string& folder);
-// Tests only: makes a private folder in location as a run makes its own, and lets go of it as a killed run does;
-// returns its path (ending with "/").
-std::string MakeFolderOfAKilledRunForTesting(const std::string& location);
 
 }  // namespace fw

@@ -15,6 +15,7 @@
 #include "BinaryStream.h"
 #include "FolderItem.h"
 #include "SPCFormat.h"
+#include "TemporaryFolder.h"
 
 namespace {
 

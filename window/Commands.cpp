@@ -12,6 +12,7 @@
 #include "Dialogs.h"
 #include "FolderItem.h"
 #include "MainWindow.h"
+#include "TemporaryFolder.h"
 
 namespace {
 

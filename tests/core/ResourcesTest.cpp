@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "FolderItem.h"
+#include "Resources.h"
 #include "support/Tmpfs.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <gme/gme.h>
 
 #include "FormatTestSupport.h"
+#include "TemporaryFolder.h"
 #include "Text.h"
 
 namespace {

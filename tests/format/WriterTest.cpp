@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "FormatTestSupport.h"
+#include "TemporaryFolder.h"
 
 namespace {
 

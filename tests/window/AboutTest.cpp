@@ -5,6 +5,7 @@
 
 #include "About.h"
 #include "Picture.h"
+#include "Resources.h"
 #include "WindowTestSupport.h"
 
 namespace windowtest {

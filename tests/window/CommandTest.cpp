@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 
+#include "TemporaryFolder.h"
 #include "WindowTestSupport.h"
 
 namespace windowtest {

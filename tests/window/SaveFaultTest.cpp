@@ -18,6 +18,8 @@
 #include <optional>
 #include <tuple>
 
+#include "Resources.h"
+#include "TemporaryFolder.h"
 #include "WindowTestSupport.h"
 #include "support/AnotherUser.h"
 
@@ -27,15 +29,9 @@ namespace windowtest {
 namespace {
 
 using fw::faults::Op;
+using testing_support::Entries;
 using testing_support::ReadFile;
 using testing_support::Tmpfs;
-
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 spctest::SpcBuilder Original() {
   return spctest::SpcBuilder()

@@ -17,6 +17,8 @@
 #include <cstring>
 #include <thread>
 
+#include "Resources.h"
+#include "TemporaryFolder.h"
 #include "WindowTestSupport.h"
 
 extern char** environ;

@@ -12,9 +12,9 @@
 #include "App.h"
 #include "FileType.h"
 #include "FileTypes.h"
-#include "FolderItem.h"
 #include "Main.h"
 #include "QtAccess.h"
+#include "Resources.h"
 #include "WindowTestSupport.h"
 #include "support/ScriptedDialogs.h"
 

@@ -25,6 +25,7 @@
 #include "MainWindow.h"
 #include "MenuBar1.h"
 #include "QtAccess.h"
+#include "TemporaryFolder.h"
 #include "Text.h"
 #include "Window.h"
 #include "support/SpcBuilder.h"

@@ -27,6 +27,7 @@
 #include "FileFaults.h"
 #include "FolderItem.h"
 #include "MainWindow.h"
+#include "TemporaryFolder.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-// The folders that killed runs leave in the temporary location are removed by a later run; nothing else is.
+// This run's private temporary folder; and the folders that killed runs leave in the temporary location, which a
+// later run removes, and nothing else.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -10,9 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "FolderItem.h"
+#include "TemporaryFolder.h"
 #include "support/Tmpfs.h"
 
+using testing_support::Entries;
+using testing_support::ModeOf;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
@@ -20,12 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+// Private to the user, with the sticky bit as the sign of a run's folder.
+constexpr mode_t kRunFolder = 01700;
 
 // Sets the time the folder was last changed to that many seconds ago.
 void Age(const std::string& path, int seconds) {
@@ -65,6 +64,40 @@ class Sweep : public ::testing::Test {
 };
 
 }  // namespace
+
+TEST(TemporaryFolder, IsPrivateToTheRun) {
+  auto temp = fw::GetTemporaryFolderItem();
+  const std::string path = temp->AbsolutePath();
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(path.back(), '/');
+  EXPECT_TRUE(temp->Directory());
+  EXPECT_EQ(ModeOf(path), kRunFolder);
+  EXPECT_EQ(fw::GetTemporaryFolderItem()->AbsolutePath(), path);
+  EXPECT_NE(path.rfind("/tmp/quenlet-", 0), std::string::npos);
+}
+
+// A folder that vanished, or that is no longer private, is not used again: files in it could be read or swapped.
+TEST(TemporaryFolder, IsMadeAgainWhenItIsGoneOrNoLongerPrivate) {
+  const std::string first = fw::GetTemporaryFolderItem()->AbsolutePath();
+  ASSERT_EQ(::rmdir(first.c_str()), 0);
+  const std::string second = fw::GetTemporaryFolderItem()->AbsolutePath();
+  EXPECT_EQ(second.back(), '/');
+  EXPECT_EQ(ModeOf(second), kRunFolder);
+
+  ASSERT_EQ(::chmod(second.c_str(), 0777), 0);
+  const std::string third = fw::GetTemporaryFolderItem()->AbsolutePath();
+  EXPECT_NE(third, second);
+  EXPECT_EQ(third.back(), '/');
+  EXPECT_EQ(ModeOf(third), kRunFolder);
+  EXPECT_EQ(fw::GetTemporaryFolderItem()->AbsolutePath(), third);
+
+  // The run no longer holds the folder it gave up: once that looks like a run's again, a sweep takes it, not the
+  // new one.
+  ASSERT_EQ(::chmod(second.c_str(), kRunFolder), 0);
+  fw::RemoveTemporaryFoldersOfEndedRuns(third.substr(0, third.rfind('/', third.size() - 2)));
+  EXPECT_FALSE(std::filesystem::exists(second));
+  EXPECT_TRUE(std::filesystem::is_directory(third));
+}
 
 TEST_F(Sweep, RemovesTheFolderOfAnEndedRunWithTheFilesAndLinksInIt) {
   const std::string outside = At("outside.spc");
