@@ -6,42 +6,36 @@
 #include "FolderItem.h"
 #include "FormatStreams.h"
 #include "SPCFormat.h"
+#include "SPCLayout.h"
 #include "Text.h"
 
 using spcformat::Require;
 
-namespace {
-
-constexpr uint64_t kLayoutProbe = 0x9F;
-constexpr uint64_t kNumbersStart = 0xA9;
-constexpr uint64_t kHeaderStart = 0x2E;
-constexpr uint64_t kChunkStart = 0x10200;
-constexpr uint64_t kChunkSize = 0x10204;
-constexpr uint32_t kItemsStart = 0x10208;
-
-}  // namespace
+using namespace spclayout;
 
 bool SPCFormat::IsSPC(const std::string& path) {
   auto item = fw::GetFolderItem(path, 0);
   auto stream = fw::BinaryStream::Open(Require(item, "The file"), false);
-  const std::string signature = stream->Read(29);
-  stream->Read(4);
+  const std::string signature = stream->Read(kSignatureBytes);
+  stream->Read(kVersionBytes);
   const int marker1 = stream->ReadByte();
   const int marker2 = stream->ReadByte();
   stream->Close();
-  return signature == "SNES-SPC700 Sound File Data v" && marker1 == 26 && marker2 == 26;
+  return signature == kSignature && marker1 == kMarker && marker2 == kMarker;
 }
 
 void SPCFormat::CheckFormat() {
   auto& stream = Require(SPCStream, "SPCStream");
-  stream.SetPosition(kLayoutProbe);
+  // The binary layout's month, the text layout's second character of the date.
+  stream.SetPosition(kDateStart + kBinaryDayBytes);
   const int32_t month = fw::CInt(fw::Val(GetBinary(1)));
   if (month != 0) {
     BinaryFormat = month <= 18;
     return;
   }
-  stream.SetPosition(kNumbersStart);
-  for (int i = 0; i < 7; ++i) {
+  // The song length and the start of the fade: numbers in the binary layout, digits or NULs in the text layout.
+  stream.SetPosition(kSongLengthStart);
+  for (int32_t i = 0; i < kBinaryLengthBytes + kBinaryFadeBytes; ++i) {
     const int32_t c = fw::CInt(fw::Val(GetBinary(1)));
     if (c != 0 && (c < 48 || c > 57)) {
       BinaryFormat = true;
@@ -54,28 +48,28 @@ void SPCFormat::CheckFormat() {
 void SPCFormat::GetStandardTags() {
   Require(SPCStream, "SPCStream").SetPosition(kHeaderStart);
   if (StandardTags.size() < 10) StandardTags.resize(10);
-  StandardTags[0] = GetString(32);
-  StandardTags[1] = GetString(32);
-  StandardTags[2] = GetString(16);
-  StandardTags[3] = GetString(32);
+  StandardTags[0] = GetString(kSongTitleWidth);
+  StandardTags[1] = GetString(kGameTitleWidth);
+  StandardTags[2] = GetString(kDumperWidth);
+  StandardTags[3] = GetString(kCommentsWidth);
   if (BinaryFormat) {
-    const std::string day = GetBinary(1);
-    const std::string month = GetBinary(1);
-    const std::string year = GetBinary(2);
+    const std::string day = GetBinary(kBinaryDayBytes);
+    const std::string month = GetBinary(kBinaryMonthBytes);
+    const std::string year = GetBinary(kBinaryYearBytes);
     StandardTags[4] = month + "/" + day + "/" + year;
-    GetString(7);
-    StandardTags[5] = GetBinary(3);
-    StandardTags[6] = GetBinary(4);
-    StandardTags[7] = GetString(32);
-    StandardTags[8] = GetBinary(1);
-    StandardTags[9] = GetBinary(1);
+    GetString(kBinaryUnusedBytes);
+    StandardTags[5] = GetBinary(kBinaryLengthBytes);
+    StandardTags[6] = GetBinary(kBinaryFadeBytes);
+    StandardTags[7] = GetString(kArtistWidth);
+    StandardTags[8] = GetBinary(kBinaryMaskBytes);
+    StandardTags[9] = GetBinary(kBinaryEmulatorBytes);
   } else {
-    StandardTags[4] = GetString(11);
-    StandardTags[5] = GetString(3);
-    StandardTags[6] = GetString(5);
-    StandardTags[7] = GetString(32);
-    StandardTags[8] = GetBinary(1);
-    StandardTags[9] = GetString(1);
+    StandardTags[4] = GetString(kDateWidth);
+    StandardTags[5] = GetString(kSongLengthWidth);
+    StandardTags[6] = GetString(kFadeWidth);
+    StandardTags[7] = GetString(kArtistWidth);
+    StandardTags[8] = GetBinary(kMaskWidth);
+    StandardTags[9] = GetString(kEmulatorWidth);
   }
 }
 
@@ -114,7 +108,7 @@ std::string SPCFormat::GetBinary(int32_t size) {
 
 bool SPCFormat::HasExtendedData() {
   Require(SPCStream, "SPCStream").SetPosition(kChunkStart);
-  return GetString(4) == "xid6";
+  return GetString(kChunkIdBytes) == kChunkId;
 }
 
 void SPCFormat::GetExtendedTags() {
@@ -122,16 +116,16 @@ void SPCFormat::GetExtendedTags() {
   ExtendedIDs.resize(1);
   ExtendedData.resize(1);
   ExtendedDataDamaged = false;
-  stream.SetPosition(kChunkSize);
-  const int32_t chunkSize = fw::CInt(fw::Val(GetBinary(4)));
+  stream.SetPosition(kChunkSizeStart);
+  const int32_t chunkSize = fw::CInt(fw::Val(GetBinary(kChunkSizeBytes)));
   // The sum wraps as a 32-bit signed number: a huge chunk size gives an end at or below the first item.
-  const auto endOffset = static_cast<int32_t>(kItemsStart + static_cast<uint32_t>(chunkSize));
+  const auto endOffset = static_cast<int32_t>(static_cast<uint32_t>(kItemsStart) + static_cast<uint32_t>(chunkSize));
   // A chunk size that claims more than the file holds stops at the end of the file.
   const int64_t fileEnd = static_cast<int64_t>(std::min<uint64_t>(stream.Length(), INT64_MAX));
   const int64_t stop = std::min<int64_t>(endOffset, fileEnd);
   while (static_cast<int64_t>(stream.Position()) < stop) {
     // A chunk that goes on past the bound is damaged; the items read so far stay.
-    if (static_cast<int64_t>(stream.Position()) - kItemsStart >= ExtendedBytesBound ||
+    if (static_cast<int64_t>(stream.Position()) - static_cast<int64_t>(kItemsStart) >= ExtendedBytesBound ||
         ExtendedIDs.size() > static_cast<size_t>(ExtendedItemsBound)) {
       ExtendedDataDamaged = true;
       break;

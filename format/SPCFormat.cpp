@@ -2,11 +2,12 @@
 
 #include "BinaryStream.h"
 #include "FolderItem.h"
+#include "SPCLayout.h"
 
 namespace {
 // The header, the registers and the RAM/DSP image, and room for an extended chunk of any real size, so that Open
 // reads a whole file in one read; the reader reads on from there as a chunk needs.
-constexpr uint64_t kFirstRead = 0x10200 + 64 * 1024;
+constexpr uint64_t kFirstRead = spclayout::kImageEnd + 64 * 1024;
 }  // namespace
 
 SPCFormat::SPCFormat() : StandardTags(10), ExtendedData{""}, ExtendedIDs{0} {}

@@ -58,6 +58,9 @@ class SPCFormat {
   }
 
   // Reading (Open).
+  // The header check: the signature text and the two marker bytes after the version. A Save tests no header of its
+  // own: before it copies from the file and before it replaces it, it compares every byte that Open read, the
+  // header with them.
   bool IsSPC(const std::string& path);
   void CheckFormat();
   void GetStandardTags();

@@ -8,18 +8,17 @@
 #include "FolderItem.h"
 #include "FormatStreams.h"
 #include "SPCFormat.h"
+#include "SPCLayout.h"
 #include "TemporaryFolder.h"
 #include "Text.h"
 
 using spcformat::Require;
+using namespace spclayout;
 
 namespace {
 
-constexpr int32_t kSignatureMarkers = 0x1E1A1A1A;  // 26, 26, 26, 30 little-endian
-constexpr int32_t kRegisterBytes = 9;
-constexpr int32_t kImageBytes = 0x10100;
-constexpr uint64_t kChunkSize = 0x10204;
-constexpr uint32_t kItemsStart = 0x10208;
+// The four marker bytes as one little-endian number.
+constexpr int32_t kMarkers = kMarker | kMarker << 8 | kMarker << 16 | kVersionByte << 24;
 constexpr int32_t kCopyBuffer = 64 * 1024;
 // The 16-bit field of a string item holds the text's length plus its NUL.
 constexpr int32_t kLongestItemText = 65534;
@@ -69,6 +68,15 @@ void WriteValueItem(fw::BinaryStream& out, int32_t id, const std::string& text) 
   out.WriteShort(fw::CInt(fw::Val(text)));
 }
 
+// Texts that fit their header field are carried there and get no item.
+constexpr struct {
+  int32_t id;
+  const char* control;
+  int32_t headerWidth;
+} kLongTexts[] = {{0x01, "SongTitle", kSongTitleWidth}, {0x02, "GameTitle", kGameTitleWidth},
+                  {0x03, "SongArtist", kArtistWidth},   {0x04, "DumpedBy", kDumperWidth},
+                  {0x07, "Comments", kCommentsWidth}};
+
 }  // namespace
 
 void SPCFormat::WriteStandardData() {
@@ -89,23 +97,23 @@ void SPCFormat::WriteStandardData() {
   auto& out = *SPCOut;
   out.SetLittleEndian(true);
 
-  out.Write("SNES-SPC700 Sound File Data v0.30");
-  out.WriteLong(kSignatureMarkers);
+  out.Write(std::string(kSignature) + std::string(kVersion));
+  out.WriteLong(kMarkers);
   CopyOver(static_cast<int32_t>(out.Position()), kRegisterBytes);
 
-  WriteField(out, TagText("SongTitle"), 32);
-  WriteField(out, TagText("GameTitle"), 32);
-  WriteField(out, TagText("DumpedBy"), 16);
-  WriteField(out, TagText("Comments"), 32);
-  WriteField(out, TagText("DumpedOn"), 11);
-  WriteField(out, TagText("SongLength"), 3);
+  WriteField(out, TagText("SongTitle"), kSongTitleWidth);
+  WriteField(out, TagText("GameTitle"), kGameTitleWidth);
+  WriteField(out, TagText("DumpedBy"), kDumperWidth);
+  WriteField(out, TagText("Comments"), kCommentsWidth);
+  WriteField(out, TagText("DumpedOn"), kDateWidth);
+  WriteField(out, TagText("SongLength"), kSongLengthWidth);
   if (StandardUnits()) {
-    WriteField(out, TagText("SongFade"), 5);
+    WriteField(out, TagText("SongFade"), kFadeWidth);
   } else {
     // Ticks in the field, whole milliseconds in the header.
-    WriteField(out, fw::Str(fw::CInt(fw::Val(TagText("SongFade"))) / 64), 5);
+    WriteField(out, fw::Str(fw::CInt(fw::Val(TagText("SongFade"))) / 64), kFadeWidth);
   }
-  WriteField(out, TagText("SongArtist"), 32);
+  WriteField(out, TagText("SongArtist"), kArtistWidth);
 
   int32_t mask = 0;
   for (int32_t channel = 1; channel <= 8; ++channel) {
@@ -117,7 +125,7 @@ void SPCFormat::WriteStandardData() {
   const int32_t row = TagRow("DumpedWith");
   out.Write(row >= 0 && row <= 9 ? fw::Str(row) : "0");
 
-  for (int32_t i = 0; i < 45; ++i) out.WriteByte(0);
+  for (int32_t i = 0; i < kTextUnusedWidth; ++i) out.WriteByte(0);
   CopyOver(static_cast<int32_t>(out.Position()), kImageBytes);
 }
 
@@ -153,11 +161,9 @@ void SPCFormat::CheckOpenedFile(const std::string& target, const std::string& fi
 
 bool SPCFormat::NeedsExtendedData() {
   bool needed = false;
-  if (fw::Len(TagText("SongTitle")) > 32) needed = true;
-  if (fw::Len(TagText("GameTitle")) > 32) needed = true;
-  if (fw::Len(TagText("SongArtist")) > 32) needed = true;
-  if (fw::Len(TagText("DumpedBy")) > 16) needed = true;
-  if (fw::Len(TagText("Comments")) > 32) needed = true;
+  for (const auto& item : kLongTexts) {
+    if (fw::Len(TagText(item.control)) > item.headerWidth) needed = true;
+  }
   for (const char* control : {"OSTTitle", "OSTDisc", "OSTTrack", "Copyright", "Amplification", "Publisher",
                               "IntroLength", "LoopLength", "EndLength", "LoopCount"}) {
     if (fw::Len(TagText(control)) > 0) needed = true;
@@ -171,17 +177,10 @@ bool SPCFormat::NeedsExtendedData() {
 
 void SPCFormat::WriteExtendedData() {
   auto& out = Require(SPCOut, "SPCOut");
-  out.Write("xid6");
+  out.Write(std::string(kChunkId));
   out.WriteLong(0);
 
-  // Texts that fit their header field are carried there and get no item.
-  const struct {
-    int32_t id;
-    const char* control;
-    int32_t headerWidth;
-  } longTexts[] = {{0x01, "SongTitle", 32}, {0x02, "GameTitle", 32}, {0x03, "SongArtist", 32},
-                   {0x04, "DumpedBy", 16},  {0x07, "Comments", 32}};
-  for (const auto& item : longTexts) {
+  for (const auto& item : kLongTexts) {
     const std::string text = TagText(item.control);
     if (fw::Len(text) > item.headerWidth) WriteStringItem(out, item.id, text);
   }
@@ -246,6 +245,6 @@ void SPCFormat::WriteExtendedData() {
   }
 
   const auto end = static_cast<uint32_t>(out.Position());
-  out.SetPosition(kChunkSize);
-  out.WriteLong(static_cast<int32_t>(end - kItemsStart));
+  out.SetPosition(kChunkSizeStart);
+  out.WriteLong(static_cast<int32_t>(end - static_cast<uint32_t>(kItemsStart)));
 }

@@ -15,6 +15,7 @@
 #include "BinaryStream.h"
 #include "FolderItem.h"
 #include "SPCFormat.h"
+#include "SPCLayout.h"
 #include "TemporaryFolder.h"
 
 namespace {
@@ -46,7 +47,7 @@ class Reader : public SPCFormat {
     if (text > size || text > static_cast<size_t>(ExtendedBytesBound) + 65535 + 11 * items) abort();
     // The chunk is called damaged only where a bound stopped it.
     if (ExtendedDataDamaged && items < static_cast<size_t>(ExtendedItemsBound) &&
-        stoppedAt < 0x10208 + static_cast<uint64_t>(ExtendedBytesBound))
+        stoppedAt < spclayout::kItemsStart + static_cast<uint64_t>(ExtendedBytesBound))
       abort();
   }
 
