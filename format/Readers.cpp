@@ -13,15 +13,18 @@ using spcformat::Require;
 
 using namespace spclayout;
 
+bool SPCFormat::PassesHeaderCheck(std::string_view start) {
+  const auto byte = [start](size_t at) { return at < start.size() ? static_cast<unsigned char>(start[at]) : 0; };
+  const size_t marker = static_cast<size_t>(kSignatureBytes + kVersionBytes);
+  return start.substr(0, kSignature.size()) == kSignature && byte(marker) == kMarker && byte(marker + 1) == kMarker;
+}
+
 bool SPCFormat::IsSPC(const std::string& path) {
   auto item = fw::GetFolderItem(path, 0);
   auto stream = fw::BinaryStream::Open(Require(item, "The file"), false);
-  const std::string signature = stream->Read(kSignatureBytes);
-  stream->Read(kVersionBytes);
-  const int marker1 = stream->ReadByte();
-  const int marker2 = stream->ReadByte();
+  const std::string start = stream->Read(kSignatureBytes + kVersionBytes + 2);
   stream->Close();
-  return signature == kSignature && marker1 == kMarker && marker2 == kMarker;
+  return PassesHeaderCheck(start);
 }
 
 void SPCFormat::CheckFormat() {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "BinaryStream.h"
@@ -38,6 +39,12 @@ class SPCFormat {
   static constexpr int64_t ExtendedBytesBound = 4 * 1024 * 1024;
   static constexpr int32_t ExtendedItemsBound = 4096;
 
+  // The header check: the signature text and the two marker bytes after the version, in the first bytes of a file
+  // (fewer than the check reads count as zeros). IsSPC runs it on the file at path; a Save runs it on the bytes that
+  // Open read, before it copies from the file and before it replaces it (and compares every byte Open read with the
+  // file), so that a file changed between the check and the read is never written over.
+  static bool PassesHeaderCheck(std::string_view start);
+
  protected:
   // What the writers ask of the tag controls. Each raises fw::NilObjectException for a name that finds no control.
   // The text of a named text field or multi-line field.
@@ -58,9 +65,6 @@ class SPCFormat {
   }
 
   // Reading (Open).
-  // The header check: the signature text and the two marker bytes after the version. A Save tests no header of its
-  // own: before it copies from the file and before it replaces it, it compares every byte that Open read, the
-  // header with them.
   bool IsSPC(const std::string& path);
   void CheckFormat();
   void GetStandardTags();

@@ -54,6 +54,8 @@ bool SameAsOpened(const fw::Bytes& opened, uint64_t offset, const std::string& b
 // Whether the file open on in is still byte for byte what Open read: the same length, and every byte that Open read
 // the same. Bytes past those Open read (of a file longer than it read) count only through the length.
 bool StillAsOpened(fw::BinaryStream& in, const fw::Bytes& opened, uint64_t length) {
+  // What Open read passed the header check only if it is the file that the check saw.
+  if (!SPCFormat::PassesHeaderCheck(fw::View(opened))) return false;
   if (in.Length() != length) return false;
   for (size_t at = 0; at < opened.size(); at += kCopyBuffer) {
     in.SetPosition(at);

@@ -331,6 +331,30 @@ TEST_F(FileCommandTest, SavingAFileChangedSinceOpenLeavesTheOtherProgramsFile) {
   }
 }
 
+// Another program changes the file between the header check and Open's read of it, so that what Open read no longer
+// passes the check: a Save writes nothing over that file.
+TEST_F(FileCommandTest, AFileThatFailedTheCheckByTheTimeOpenReadItIsNotWrittenOver) {
+  const std::string a = WriteSpc("a.spc", SongA());
+  int opens = 0;
+  fw::faults::SetHook([&opens, &a](fw::faults::Op op) {
+    if (op == fw::faults::Op::Open && ++opens == 2) {
+      std::fstream file(a, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp(0x22);
+      file << 'X';
+    }
+    return 0;
+  });
+  Open(a);
+  fw::faults::SetHook({});
+  const std::string read = ReadFile(a);
+  ASSERT_EQ(read[0x22], 'X');
+  D().messages.clear();
+  Save();
+  EXPECT_EQ(D().messages, std::vector<std::string>{"The file \"a.spc\" was not saved: another program changed it "
+                                                   "after it was opened. Open it again to edit it."});
+  EXPECT_EQ(ReadFile(a), read);
+}
+
 // A file that passes the check but cannot be read leaves the window on the file opened before: a Save must not
 // write the old file's tags into the new one.
 TEST_F(FileCommandTest, AnOpenThatFailsWhileReadingKeepsTheFileBefore) {
