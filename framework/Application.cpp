@@ -17,10 +17,12 @@
 #include <new>
 #include <string>
 
+#include "AreaEdit.h"
 #include "Dialogs.h"
 #include "FolderItem.h"
 #include "GuiPrivate.h"
 #include "QtAccess.h"
+#include "QtText.h"
 #include "TemporaryFolder.h"
 #include "Window.h"
 
