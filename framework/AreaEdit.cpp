@@ -48,7 +48,7 @@ class AreaEdit final : public QPlainTextEdit {
     if (DispatchDepth() > 0) {
       if (!queued_) {
         queued_ = true;
-        PendingAreas().emplace_back(this);
+        Queue(this);
       }
       return;
     }
@@ -156,6 +156,13 @@ class AreaEdit final : public QPlainTextEdit {
   }
 
  private:
+  // Waits for the end of the command; the first area that waits hooks the texts' layout onto that end.
+  static void Queue(AreaEdit* area) {
+    static const bool hooked = (OnOutermostDispatchEnd(AfterDispatch::ShowTexts, ShowPendingTexts), true);
+    (void)hooked;
+    PendingAreas().emplace_back(area);
+  }
+
   void SetQuietly(const QString& shown) {
     quiet_ = true;
     setPlainText(shown);
@@ -212,7 +219,8 @@ QWidget* NewAreaEdit(QWidget* parent, RectControl& control) { return new AreaEdi
 void ShowAreaText(QWidget& area, const std::string& bytes) { static_cast<AreaEdit&>(area).Show(bytes); }
 
 void ShowPendingTexts() {
-  // Showing a text sets no text of another field, but take the list first all the same.
+  // Showing a text sets no text of another field, but take the list first all the same. Only memory can run out
+  // here; at the end of a dispatch the fields then show their earlier texts until they are set again.
   std::vector<QPointer<AreaEdit>> areas;
   areas.swap(AreaEdit::PendingAreas());
   for (const auto& area : areas) {

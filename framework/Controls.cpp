@@ -9,6 +9,7 @@
 #include <QTabWidget>
 
 #include <algorithm>
+#include <utility>
 
 #include "AreaEdit.h"
 #include "Application.h"
@@ -54,6 +55,21 @@ Qt::Alignment AlignmentOf(int textAlign, bool multiline) {
 template <class W>
 W& WidgetAs(const RectControl& control) {
   return *static_cast<W*>(control.impl().widget);
+}
+
+// The window whose control raised the event that the outermost dispatch runs now: what its handlers changed decides
+// which menu commands (and so which shortcuts) are available, so its items are enabled again as that dispatch ends.
+Window* gRaisedIn = nullptr;
+
+void EnableMenuItemsOfRaisedWindow() {
+  if (Window* window = std::exchange(gRaisedIn, nullptr)) detail::EnableMenuItemsSafely(*window);
+}
+
+void EnableMenuItemsAfterDispatch(Window& window) {
+  static const bool hooked =
+      (detail::OnOutermostDispatchEnd(detail::AfterDispatch::EnableMenuItems, EnableMenuItemsOfRaisedWindow), true);
+  (void)hooked;
+  gRaisedIn = &window;
 }
 
 }  // namespace
@@ -138,10 +154,12 @@ void RectControl::RaiseEvent(const std::string& event) {
   }
   if (bound.empty()) return;
   Window& owner = *impl_->owner;
-  bool outermost = detail::DispatchDepth() == 0;
-  for (const auto& handler : bound) Dispatch(handler);
-  // What the handlers changed decides which menu commands (and so which shortcuts) are available now.
-  if (outermost) detail::EnableMenuItemsSafely(owner);
+  const bool outermost = detail::DispatchDepth() == 0;
+  for (size_t i = 0; i < bound.size(); ++i) {
+    // Each handler is a dispatch of its own; the menu items are enabled again as the last one ends.
+    if (outermost && i + 1 == bound.size()) EnableMenuItemsAfterDispatch(owner);
+    Dispatch(bound[i]);
+  }
 }
 
 void RectControl::ApplyDesign(const ControlDesign& design) {

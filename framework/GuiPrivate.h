@@ -47,6 +47,12 @@ class DispatchScope {
   DispatchScope(const DispatchScope&) = delete;
   DispatchScope& operator=(const DispatchScope&) = delete;
 };
+// What waits for the outermost handler to end, in the order it then runs: the texts the command set in multi-line
+// fields are laid out, then the menu items are enabled for what the command changed.
+enum class AfterDispatch { ShowTexts, EnableMenuItems };
+// Runs the hook each time the outermost handler ends (Application.cpp), after the hooks of the steps before its
+// own. What a hook lets through is dropped there, as an ending dispatch must not throw.
+void OnOutermostDispatchEnd(AfterDispatch step, void (*hook)());
 // Runs the window's menu enabling inside Dispatch, unless the window is closed or another enabling of it runs.
 void EnableMenuItemsSafely(Window& window);
 
