@@ -12,15 +12,19 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <iterator>
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Dialogs.h"
 #include "FolderItem.h"
 #include "GuiPrivate.h"
 #include "QtAccess.h"
+#include "QtText.h"
 #include "TemporaryFolder.h"
 #include "Window.h"
 
@@ -36,6 +40,8 @@ struct Runtime {
   bool quitRequested = false;
   bool running = false;
   int dispatchDepth = 0;
+  // What runs as the outermost dispatch ends, in its order.
+  std::vector<std::pair<detail::AfterDispatch, void (*)()>> endHooks;
   bool reporting = false;
   std::string name;
 };
@@ -308,13 +314,26 @@ DispatchScope::DispatchScope() {
   gLoopIdle = 0;
 }
 DispatchScope::~DispatchScope() {
-  if (--State().dispatchDepth > 0) return;
-  try {
-    ShowPendingTexts();
-  } catch (...) {
-    // Only memory can run out here; the fields then show their earlier texts until they are set again.
+  Runtime& state = State();
+  if (--state.dispatchDepth > 0) return;
+  // By index: a hook may dispatch in its turn, and the end of that dispatch runs the hooks again.
+  for (size_t i = 0; i < state.endHooks.size(); ++i) {
+    try {
+      state.endHooks[i].second();
+    } catch (...) {
+      // The dispatch that ends must not throw; each hook says what a failure of its own leaves.
+    }
   }
-  gLoopIdle = State().running ? 1 : 0;
+  gLoopIdle = state.running ? 1 : 0;
+}
+
+void OnOutermostDispatchEnd(AfterDispatch step, void (*hook)()) {
+  auto& hooks = State().endHooks;
+  for (const auto& entry : hooks) {
+    if (entry.second == hook) return;
+  }
+  const auto later = std::find_if(hooks.begin(), hooks.end(), [step](const auto& entry) { return entry.first > step; });
+  hooks.emplace(later, step, hook);
 }
 
 bool IsDefaultView(const Window& window) { return State().defaultView == &window; }

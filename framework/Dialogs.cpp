@@ -8,9 +8,10 @@
 #include <QStringList>
 
 #include "Application.h"
+#include "AreaEdit.h"
 #include "FileType.h"
 #include "FolderItem.h"
-#include "GuiPrivate.h"
+#include "QtText.h"
 
 namespace fw {
 

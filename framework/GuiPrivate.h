@@ -20,7 +20,6 @@ class QKeyEvent;
 class QMainWindow;
 class QMenuBar;
 class QShortcut;
-class QString;
 class QWidget;
 
 namespace fw {
@@ -48,9 +47,12 @@ class DispatchScope {
   DispatchScope(const DispatchScope&) = delete;
   DispatchScope& operator=(const DispatchScope&) = delete;
 };
-// Shows the texts that the program set in multi-line fields during the command that just ended (Controls.cpp). The
-// outermost dispatch runs it as it ends, and so does every modal dialog before it shows.
-void ShowPendingTexts();
+// What waits for the outermost handler to end, in the order it then runs: the texts the command set in multi-line
+// fields are laid out, then the menu items are enabled for what the command changed.
+enum class AfterDispatch { ShowTexts, EnableMenuItems };
+// Runs the hook each time the outermost handler ends (Application.cpp), after the hooks of the steps before its
+// own. What a hook lets through is dropped there, as an ending dispatch must not throw.
+void OnOutermostDispatchEnd(AfterDispatch step, void (*hook)());
 // Runs the window's menu enabling inside Dispatch, unless the window is closed or another enabling of it runs.
 void EnableMenuItemsSafely(Window& window);
 
@@ -60,19 +62,9 @@ void ForgetDefaultView(const Window& window);
 // The windows the framework holds (Window.cpp): destroys them all, closed or not.
 void DestroyAllWindows();
 
-// Creates the control object of a class for the window, with its widget on the window's content (Controls.cpp).
+// Creates the control object of a class for the window, with its widget on the window's content
+// (ControlFactory.cpp).
 std::unique_ptr<RectControl> CreateControl(ControlClass cls, Window& owner, const std::string& name);
-// The text widget of the window that has (or last had) the focus, for the Edit menu's built-in commands.
-bool HasFocusedTextWidget(const Window& window);
-bool RunTextCommand(const Window& window, const std::string& itemName);
-
-// A tag text's bytes to Qt text and back, one character each as CharacterOfByte says (never through a C string or
-// UTF-8). A character that no byte stands for has no byte, and is left out.
-QString ShownText(const std::string& bytes);
-std::string BytesOf(const QString& shown);
-// A title's or a message's bytes as shown: they hold the program's own texts and file names, never tag texts, so
-// they are decoded as the file system spells names (QFile::decodeName).
-QString ShownFileText(const std::string& bytes);
 
 // The picture as it is drawn: with its white made transparent when it asks for that (Picture.cpp).
 const QImage& DisplayImage(const Picture& picture);

@@ -17,6 +17,8 @@
 #include "Application.h"
 #include "GuiPrivate.h"
 #include "Menu.h"
+#include "QtText.h"
+#include "TextCommands.h"
 
 namespace fw {
 
@@ -72,13 +74,6 @@ class WindowReaper final : public QObject {
 };
 
 void Reap(std::unique_ptr<Window> window) { (new WindowReaper(std::move(window)))->deleteLater(); }
-
-const std::set<std::string>& TextCommands() {
-  static const std::set<std::string> names{"EditUndo", "EditCut", "EditCopy", "EditPaste", "EditClear"};
-  return names;
-}
-
-bool IsTextCommand(const std::string& name) { return TextCommands().count(name) > 0; }
 
 Qt::WindowFlags FlagsOf(const WindowDesign& design) {
   Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
@@ -258,7 +253,7 @@ void AutoEnable(const Window& window, MenuItem& item, const std::map<std::string
     }
     if (!child->AutoEnable()) continue;
     const std::string name = child->Name();
-    bool available = handlers.count(name) > 0 || (IsTextCommand(name) && detail::HasFocusedTextWidget(window));
+    bool available = handlers.count(name) > 0 || (detail::IsTextCommand(name) && detail::HasFocusedTextWidget(window));
     child->SetEnabled(available);
   }
 }
@@ -293,7 +288,7 @@ bool Window::RunMenuCommand(const std::string& itemName) {
     ran = true;
     Dispatch([&] { handled = handler(); });
   }
-  if (!handled && IsTextCommand(itemName) && !impl_->closed) {
+  if (!handled && detail::IsTextCommand(itemName) && !impl_->closed) {
     Dispatch([&] { ran = detail::RunTextCommand(*this, itemName) || ran; });
   }
   detail::EnableMenuItemsSafely(*this);

@@ -210,5 +210,40 @@ TEST_F(TextAreaTest, TextChangeIsRaisedExactlyWhenTheTextChanges) {
   EXPECT_EQ(seen, (std::vector<std::string>{"a\rb", "a\nb"}));
 }
 
+// Laying out is put off to the end of the outermost command, and comes early for a dialog the command shows; a text
+// set outside any command shows at once.
+TEST_F(TextAreaTest, ACommandsTextIsLaidOutAsItEndsAndBeforeItsDialogs) {
+  fw::TextArea& area = Make();
+  area.SetText("before");
+  EXPECT_EQ(Edit(area).toPlainText(), "before");
+  std::string shownWithTheMessage;
+  fw::Dispatch([&] {
+    area.SetText("first");
+    fw::Dispatch([&] { area.SetText("second"); });
+    EXPECT_EQ(Edit(area).toPlainText(), "before") << "laid out before the outermost command ends";
+    fw::MsgBox("look");
+    shownWithTheMessage = Edit(area).toPlainText().toStdString();
+    area.SetText("third");
+  });
+  EXPECT_EQ(shownWithTheMessage, "second");
+  EXPECT_EQ(Edit(area).toPlainText(), "third");
+}
+
+// When an event's handlers are over, the texts they set are laid out, then the menu items are enabled once for what
+// they changed.
+TEST_F(TextAreaTest, AnEventLaysOutItsTextsThenEnablesTheMenuItemsOnce) {
+  TestWindow& window = Build<TestWindow>({}, std::vector<fw::ControlDesign>{Area("A"), Button("B", "Set")});
+  auto& area = window.Find<fw::TextArea>("A");
+  auto& button = window.Find<fw::PushButton>("B");
+  std::string shownWhileEnabling;
+  window.onEnable = [&] { shownWhileEnabling = Edit(area).toPlainText().toStdString(); };
+  button.AddEventHandler("Action", [&] { area.SetText("one"); });
+  button.AddEventHandler("Action", [&] { area.SetText(area.Text() + " two"); });
+  const int enabled = window.Count("EnableMenuItems");
+  button.Push();
+  EXPECT_EQ(window.Count("EnableMenuItems"), enabled + 1);
+  EXPECT_EQ(shownWhileEnabling, "one two");
+}
+
 }  // namespace
 }  // namespace guitest
