@@ -101,9 +101,8 @@ struct OpenFiles {
 class Reader final : public SPCFormat {
  public:
   void Read(const std::string& path) {
-    if (!IsSPC(path)) std::abort();
     SPCFile = fw::GetFolderItem(path);
-    ReadTagModel();
+    if (!ReadTagModel()) std::abort();
     SPCStream->Close();
   }
   std::size_t Items() const { return ExtendedData.size(); }

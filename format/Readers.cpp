@@ -59,19 +59,27 @@ void SPCFormat::GetStandardTags() {
     const std::string day = GetBinary(kBinaryDayBytes);
     const std::string month = GetBinary(kBinaryMonthBytes);
     const std::string year = GetBinary(kBinaryYearBytes);
-    StandardTags[4] = month + "/" + day + "/" + year;
+    // A day, month and year all 0 is no date at all.
+    StandardTags[4] = day == "0" && month == "0" && year == "0" ? "" : month + "/" + day + "/" + year;
     GetString(kBinaryUnusedBytes);
     StandardTags[5] = GetBinary(kBinaryLengthBytes);
-    StandardTags[6] = GetBinary(kBinaryFadeBytes);
+    // The fade is unsigned: its 32 bits never read as a negative number of milliseconds.
+    const auto fade = static_cast<uint32_t>(fw::CInt(fw::Val(GetBinary(kBinaryFadeBytes))));
+    StandardTags[6] = fw::Str(static_cast<double>(fade));
     StandardTags[7] = GetString(kArtistWidth);
     StandardTags[8] = GetBinary(kBinaryMaskBytes);
     StandardTags[9] = GetBinary(kBinaryEmulatorBytes);
+    HeaderEmulator = fw::CInt(fw::Val(StandardTags[9]));
   } else {
     StandardTags[4] = GetString(kDateWidth);
     StandardTags[5] = GetString(kSongLengthWidth);
     StandardTags[6] = GetString(kFadeWidth);
     StandardTags[7] = GetString(kArtistWidth);
     StandardTags[8] = GetBinary(kMaskWidth);
+    // The byte itself is kept as well, for a Save to write back as it was: its text loses what Trim takes.
+    auto& stream = Require(SPCStream, "SPCStream");
+    HeaderEmulator = stream.ReadByte();
+    stream.SetPosition(stream.Position() - kEmulatorWidth);
     StandardTags[9] = GetString(kEmulatorWidth);
   }
 }
@@ -80,6 +88,8 @@ std::string SPCFormat::GetString(int32_t count) {
   auto& stream = Require(SPCStream, "SPCStream");
   if (count <= 0) return "";
   std::string text = stream.Read(count);
+  // A text ends at its first NUL, as every reader of the format takes it: what follows is no part of it.
+  if (const size_t nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
   // The byte 0x14 is read as a space.
   std::replace(text.begin(), text.end(), '\x14', ' ');
   return fw::Trim(text);

@@ -55,9 +55,12 @@ class SPCFormat {
   virtual int32_t TagRow(const std::string& control) = 0;
   // Whether the Mode menu's Standard item is checked.
   virtual bool StandardUnits() = 0;
-  // The value that Open read from the file's item for a unit field (IntroLength, LoopLength, EndLength,
-  // Amplification) while the field still shows the text derived from it: the user has not edited it and no bound
-  // has held it. A Save writes that value as it is, in either unit mode, even where the field shows nothing.
+  // The value that Open read from the file for a field that the user has left as the program showed it, which a
+  // Save writes as it is:
+  // - for a unit field (IntroLength, LoopLength, EndLength, Amplification), its item's value while the field shows
+  //   the text derived from it and no bound has held it, in either unit mode, even where the field shows nothing;
+  // - for OSTTrack, its item's 16-bit value while the field shows the track derived from it;
+  // - for DumpedWith, the byte of the header's emulator field (KeptEmulatorByte) while the user has chosen no row.
   // A format without a window carries nothing.
   virtual std::optional<int32_t> CarriedValue(const std::string& control) {
     (void)control;
@@ -73,12 +76,26 @@ class SPCFormat {
   bool HasExtendedData();
   void GetExtendedTags();
   // The reading steps of Open on SPCFile, in their order: a new little-endian read stream in SPCStream (left open),
-  // the layout, the header fields and the extended items, with the extended items of an earlier file dropped.
-  void ReadTagModel();
+  // the header check on the bytes it read, the layout, the header fields and the extended items, with the extended
+  // items of an earlier file dropped. One open serves the check and the read, so a file swapped between the two is
+  // never shown as an SPC file. False, with the stream closed and nothing of the model changed, when the file fails
+  // the check.
+  bool ReadTagModel();
+  // Whether the header names no emulator: the byte 0 or the digit "0", in the binary layout the value 0.
+  bool HeaderEmulatorUnknown() const;
+  // The code 1 to 9 of the last extended emulator item; nullopt where it holds no such code.
+  std::optional<int32_t> ItemEmulatorCode() const;
+  // The byte that a Save writes in the header's emulator field while the user has chosen no emulator: the text
+  // layout's byte as it stands, or the digit of a binary header's code 0 to 9; where the header's code is unknown,
+  // the digit of the extended item's code instead. nullopt for a binary code of 10 or more, which no digit holds.
+  std::optional<int32_t> KeptEmulatorByte() const;
 
   // Writing (Save).
   void WriteStandardData();
   void CopyOver(int32_t offset, int32_t count);
+  // Copies the bytes of the opened file that follow its extended chunk, or its RAM/DSP image when it has none, to
+  // the end of SPCOut, straight from file to file; nothing for a file without such bytes or with a damaged chunk.
+  void CopyTail();
   // Raises OpenedFileChanged unless the file about to be replaced at target, read at file (target itself, or where
   // an exchange has just put it), is still the file that Open read: target and SPCFile name the file that Open
   // read once links are resolved, and the file is byte for byte what Open read, with the same length.
@@ -99,6 +116,8 @@ class SPCFormat {
   bool BinaryFormat = false;
   std::vector<int32_t> ExtendedIDs;
   bool ExtendedChannelDisables = false;
+  // The header's emulator code as Open read it: in the text layout the byte itself, in the binary layout its value.
+  int32_t HeaderEmulator = 0;
   // Set when the last read of the extended chunk stopped at the bound above; reset by every read.
   bool ExtendedDataDamaged = false;
   std::shared_ptr<fw::FolderItem> FileOut;
@@ -106,11 +125,13 @@ class SPCFormat {
 
   // What Open read of SPCFile, for a Save to compare with: every byte that SPCStream took from it (the start of the
   // file, up to where the reader stopped or a little past it, never past its end), the file's length, and the file
-  // it named with every link resolved. Empty until an Open has read a file.
+  // it named with every link resolved; and where the bytes that a Save keeps after what it writes begin (the
+  // length when there are none). Empty until an Open has read a file.
   struct OpenedFile {
     fw::Bytes bytes;
     uint64_t length = 0;
     std::string target;
+    uint64_t tail = 0;
   };
   std::optional<OpenedFile> Opened;
   // Set while a Save writes its output beside the opened file because the temporary folder could not be used:

@@ -123,9 +123,13 @@ void SPCFormat::WriteStandardData() {
   }
   out.WriteByte(mask);
 
+  // Until the user chooses an emulator, the field keeps the code the file had, which the menu may have no row for.
   // The field is one byte: a row without a one-digit number is stored as "Unknown".
   const int32_t row = TagRow("DumpedWith");
-  out.Write(row >= 0 && row <= 9 ? fw::Str(row) : "0");
+  if (const std::optional<int32_t> kept = CarriedValue("DumpedWith"))
+    out.WriteByte(*kept);
+  else
+    out.Write(row >= 0 && row <= 9 ? fw::Str(row) : "0");
 
   for (int32_t i = 0; i < kTextUnusedWidth; ++i) out.WriteByte(0);
   CopyOver(static_cast<int32_t>(out.Position()), kImageBytes);
@@ -148,6 +152,21 @@ void SPCFormat::CopyOver(int32_t offset, int32_t count) {
     Require(SPCOut, "SPCOut").Write(bytes);
     left -= step;
   }
+  SPCStream->Close();
+}
+
+void SPCFormat::CopyTail() {
+  if (!Opened || Opened->tail >= Opened->length) return;
+  auto& out = Require(SPCOut, "SPCOut");
+  auto& opened = Require(SPCFile, "SPCFile");
+  SPCStream = fw::BinaryStream::Open(opened, false);
+  if (SPCStream->ResolvedPath() != Opened->target || !StillAsOpened(*SPCStream, Opened->bytes, Opened->length))
+    throw OpenedFileChanged();
+  // After everything written, the chunk's size included.
+  out.SetPosition(out.Length());
+  const uint64_t count = Opened->length - Opened->tail;
+  // A file that became shorter meanwhile is another program's doing.
+  if (out.CopyFrom(*SPCStream, Opened->tail, count) != count) throw OpenedFileChanged();
   SPCStream->Close();
 }
 
@@ -194,11 +213,14 @@ void SPCFormat::WriteExtendedData() {
 
   const std::string track = TagText("OSTTrack");
   if (fw::Len(track) > 0) {
-    // The track number in the high byte, an optional letter after it in the low byte.
+    // The track number in the high byte, an optional letter after it in the low byte. A track the user left alone
+    // is the item's value itself: its text cannot tell a letter that is a digit from the number before it.
     out.WriteByte(0x12);
     out.WriteByte(0);
     const std::string last = fw::Right(track, 1);
-    if (last >= "0" && last <= "9") {
+    if (const std::optional<int32_t> carried = CarriedValue("OSTTrack")) {
+      out.WriteShort(*carried);
+    } else if (last >= "0" && last <= "9") {
       out.WriteByte(0);
       out.WriteByte(fw::CInt(fw::Val(track)));
     } else {

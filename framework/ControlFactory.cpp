@@ -104,6 +104,9 @@ std::unique_ptr<RectControl> CreateControl(ControlClass cls, Window& owner, cons
       auto* combo = new QComboBox(content);
       state.widget = combo;
       control = ControlFactory::Make<PopupMenu>(std::move(impl));
+      // Qt reports every row the user picks (with the mouse, the keys or the wheel), the one already shown too.
+      RectControl* menu = control.get();
+      QObject::connect(combo, &QComboBox::activated, combo, [menu] { menu->impl().userChose = true; });
       break;
     }
     case ControlClass::CheckBox: {

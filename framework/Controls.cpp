@@ -309,7 +309,10 @@ void PopupMenu::SetListIndex(int row) {
   auto& combo = WidgetAs<QComboBox>(*this);
   QSignalBlocker quiet(&combo);
   combo.setCurrentIndex(row >= 0 && row < combo.count() ? row : -1);
+  impl().userChose = false;
 }
+
+bool PopupMenu::UserChose() const { return impl().userChose; }
 
 int PopupMenu::ListCount() const { return WidgetAs<QComboBox>(*this).count(); }
 

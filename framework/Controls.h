@@ -137,6 +137,8 @@ class PopupMenu : public RectControl {
   // The selected row from 0; -1 for none. Setting a row that does not exist selects none.
   int ListIndex() const;
   void SetListIndex(int row);
+  // Whether the user has chosen a row (any row, the one already selected too) since the program last set one.
+  bool UserChose() const;
   int ListCount() const;
   std::string List(int row) const;
   void ApplyDesign(const ControlDesign& design) override;

@@ -124,6 +124,8 @@ struct RectControl::Impl {
   std::string lineEnd = "\n";
   // True while the handlers of an edit that the user made in this field run.
   bool userEditing = false;
+  // A pop-up menu's: true once the user has chosen a row since the program last set one.
+  bool userChose = false;
 
   void UpdateShown();
 };

@@ -23,9 +23,11 @@ namespace {
 class Reader : public SPCFormat {
  public:
   void Run(const std::string& path, const uint8_t* data, size_t size) {
-    IsSPC(path);
+    // Open's own check, made on the bytes it read, agrees with the check of the file.
+    const bool spc = IsSPC(path);
     SPCFile = fw::GetFolderItem(path, 0);
-    ReadTagModel();
+    if (ReadTagModel() != spc) abort();
+    if (!spc) return;
     const uint64_t stoppedAt = SPCStream->Position();
     SPCStream->Close();
 
@@ -34,6 +36,8 @@ class Reader : public SPCFormat {
     if (!Opened || Opened->length != size || Opened->bytes.size() > size) abort();
     if (!Opened->bytes.empty() && std::memcmp(Opened->bytes.data(), data, Opened->bytes.size()) != 0) abort();
     if (Opened->bytes.size() < std::min<uint64_t>(stoppedAt, size)) abort();
+    // The bytes a Save keeps after what it writes lie within the file.
+    if (Opened->tail > size) abort();
 
     // The model stays within the file and within the reader's bound: no more items than 4-byte steps through the
     // file, nor than the bound allows; no more text than the file holds, nor than the items below the byte bound

@@ -76,40 +76,45 @@ void CloseQuietly(const std::shared_ptr<fw::BinaryStream>& stream) {
 void MainWindow::OpenSPC() {
   auto chosen = fw::GetOpenFolderItem("SPCFiles");
   if (!chosen) return;
-  if (!IsSPC(chosen->AbsolutePath())) {
-    fw::Beep();
-    fw::MsgBox("This file does not appear to be a SPC file!");
-    return;
-  }
 
-  // A file that cannot be read to the end must not become the file that Save writes while the controls still show
-  // the tags of the file opened before it: on a failure the window goes back to what it had.
+  // A file that is no SPC file, or that cannot be read to the end, must not become the file that Save writes while
+  // the controls still show the tags of the file opened before it: the window goes back to what it had.
   auto previousFile = SPCFile;
   auto previousStream = SPCStream;
-  const std::string previousTitle = Title();
   auto previousStandard = StandardTags;
   auto previousIDs = ExtendedIDs;
   auto previousData = ExtendedData;
   const bool previousBinary = BinaryFormat;
   const bool previousChannels = ExtendedChannelDisables;
+  const int32_t previousEmulator = HeaderEmulator;
   auto previousOpened = std::exchange(Opened, std::nullopt);
-  try {
-    SPCFile = chosen;
-    SetTitle("Quenlet - " + SPCFile->Name());
-    ReadTagModel();
-  } catch (...) {
+  auto restore = [&] {
     CloseQuietly(SPCStream);
     SPCFile = previousFile;
     SPCStream = previousStream;
-    SetTitle(previousTitle);
     StandardTags = previousStandard;
     ExtendedIDs = previousIDs;
     ExtendedData = previousData;
     BinaryFormat = previousBinary;
     ExtendedChannelDisables = previousChannels;
+    HeaderEmulator = previousEmulator;
     Opened = std::move(previousOpened);
+  };
+  bool spc = false;
+  try {
+    SPCFile = chosen;
+    spc = ReadTagModel();
+  } catch (...) {
+    restore();
     throw;
   }
+  if (!spc) {
+    restore();
+    fw::Beep();
+    fw::MsgBox("This file does not appear to be a SPC file!");
+    return;
+  }
+  SetTitle("Quenlet - " + SPCFile->Name());
   ClearFields();
   DisplayExtendedTags();
   DisplayStandardTags();
@@ -172,19 +177,21 @@ void MainWindow::SaveSPC() {
       throw fw::IOException(0, "it lies in the folder that holds the program's temporary files");
     OutputBeside = temporary.empty();
     TemporaryFolder = temporary;
-    try {
+    auto write = [this] {
       WriteStandardData();
       if (NeedsExtendedData()) WriteExtendedData();
+      CopyTail();
       SPCOut->Close();
+    };
+    try {
+      write();
     } catch (const std::exception& failure) {
       if (OutputBeside || !InTemporaryFolder(failure, temporary)) throw;
       dropOutput();
       FileOut.reset();
       SPCOut.reset();
       OutputBeside = true;
-      WriteStandardData();
-      if (NeedsExtendedData()) WriteExtendedData();
-      SPCOut->Close();
+      write();
     }
     FileOut->MoveFileTo(*SPCFile,
                         [this](const std::string& target, const std::string& file) { CheckOpenedFile(target, file); });

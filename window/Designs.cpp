@@ -83,7 +83,8 @@ std::vector<ControlDesign> BuildRows() {
   rows.push_back(Field("DumpedOn", kID666, 137, 180, 200, 9, "99/99/9999", 10, "Date this Song was dumped."));
   rows.push_back(Label("LabelDumpedWith", kID666, 40, 213, 85, 20, 10, "Dumped With:"));
   ControlDesign dumpedWith = Row("DumpedWith", ControlClass::PopupMenu, kID666, 137, 213, 200, 20, 11);
-  dumpedWith.Text = "Unknown\rSNES9x\rZSNES";
+  // Each row is the format's code for its emulator.
+  dumpedWith.Text = "Unknown\rZSNES\rSNES9x";
   dumpedWith.HelpTag = "Program used to dump this Song.";
   rows.push_back(dumpedWith);
   rows.push_back(Label("LabelComments", kID666, 365, 53, 85, 20, 12, "Comments:"));

@@ -23,6 +23,7 @@ void MainWindow::SetFieldTextIfEmpty(const std::string& name, const std::string&
 
 void MainWindow::ClearFields() {
   CarriedValues.clear();
+  CarriedEmulator.reset();
   for (const char* name : {"SongTitle", "GameTitle", "SongArtist", "DumpedBy", "DumpedOn"}) SetFieldText(name, "");
   Find<fw::PopupMenu>("DumpedWith").SetListIndex(0);
   SetAreaText("Comments", "");
@@ -58,7 +59,7 @@ void MainWindow::ShowTrack(const std::string& text) {
   std::string track = fw::Str(static_cast<int32_t>(value / 256));
   const int32_t letter = value % 256;
   if (letter != 0) track += fw::Chr(letter);
-  SetFieldText("OSTTrack", track);
+  ShowCarried("OSTTrack", value, track);
 }
 
 void MainWindow::DisplayExtendedTags() {
@@ -115,7 +116,9 @@ void MainWindow::DisplayStandardTags() {
   }
   SetFieldTextIfEmpty("SongArtist", StandardTags[7]);
   if (!ExtendedChannelDisables) ShowChannelBits(StandardTags[8]);
-  ShowEmulatorRow(StandardTags[9]);
+  // A header that names no emulator gives way to the extended item that does.
+  if (!HeaderEmulatorUnknown() || !ItemEmulatorCode()) ShowEmulatorRow(StandardTags[9]);
+  CarriedEmulator = KeptEmulatorByte();
 }
 
 // The decimal digits of the whole part; "" when it is 0 or less. Exact for every finite value, however large.

@@ -103,7 +103,8 @@ class MainWindow : public fw::Window, public SPCFormat {
   void ShowChannelBits(const std::string& text);
   void ShowEmulatorRow(const std::string& text);
   void ShowTrack(const std::string& text);
-  // Shows a unit field's text derived from the value of the file's item, and carries that value.
+  // Shows a field's text derived from the value of the file's item (a unit field's, the track's), and carries
+  // that value.
   void ShowCarried(const std::string& field, int32_t value, const std::string& text);
   // Sets a unit field's text converted by the program; a field that carries a value goes on carrying it.
   void SetDerivedText(const std::string& field, const std::string& text);
@@ -124,6 +125,9 @@ class MainWindow : public fw::Window, public SPCFormat {
     std::string text;
   };
   std::map<std::string, Carried> CarriedValues;
+  // The byte that the header's emulator field keeps while the user chooses no row (KeptEmulatorByte of the model
+  // shown): the menu has rows for two emulators only, and other programs' codes must survive a Save.
+  std::optional<int32_t> CarriedEmulator;
 };
 
 // The designs: the main window's and its 53 controls', in creation order.

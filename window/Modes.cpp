@@ -5,6 +5,8 @@
 // The lengths and the amplification also carry the value of the file's item for as long as they show the text the
 // program derived from it: a Save writes that value, and a switch to Advanced shows it, exactly. The user's edit and
 // a bound that holds the text end it; a switch to Standard and the events of the texts the program sets do not.
+// The OST track carries its item's value the same way, and the emulator menu the header's code until the user
+// chooses a row.
 #include "Dialogs.h"
 #include "MainWindow.h"
 #include "Text.h"
@@ -26,6 +28,8 @@ void MainWindow::DropCarriedOnEdit(const std::string& field) {
 }
 
 std::optional<int32_t> MainWindow::CarriedValue(const std::string& control) {
+  if (control == "DumpedWith")
+    return Find<fw::PopupMenu>(control).UserChose() ? std::nullopt : CarriedEmulator;
   auto carried = CarriedValues.find(control);
   // Whatever else set the text since, it is no longer the one derived from the value.
   if (carried == CarriedValues.end() || FieldText(control) != carried->second.text) return std::nullopt;
@@ -76,8 +80,11 @@ void MainWindow::EndLength_TextChange() {
   HoldLengthToBound("EndLength");
 }
 
-// A Save keeps one byte of the track number, so it is held to 255 in either mode; a letter after it stays.
+// A Save keeps one byte of the track number, so what the user types is held to 255 in either mode; a letter after
+// it stays. A track the program shows is the file's value, which a Save writes back as it is.
 void MainWindow::OSTTrack_TextChange() {
+  DropCarriedOnEdit("OSTTrack");
+  if (!Find<fw::TextField>("OSTTrack").UserEditing()) return;
   const std::string track = FieldText("OSTTrack");
   if (fw::Val(track) <= 255.0) return;
   fw::Beep();

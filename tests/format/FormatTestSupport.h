@@ -72,7 +72,7 @@ class TableFormat : public SPCFormat {
   // Opens a file the way Open does and reads the whole tag model.
   void Read(const std::string& path) {
     SPCFile = fw::GetFolderItem(path, 0);
-    ReadTagModel();
+    if (!ReadTagModel()) throw std::runtime_error(path + " fails the header check");
     SPCStream->Close();
   }
 

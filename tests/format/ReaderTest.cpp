@@ -155,7 +155,7 @@ TEST_F(ReaderTest, BinaryDumpWithAChunkOfEveryItemType) {
               .Bytes());
   ASSERT_TRUE(format.BinaryFormat);
   EXPECT_EQ(format.StandardTags, (std::vector<std::string>{"A title too long for its header", "Game", "", "",
-                                                           "12/31/1999", "180", "-2147483647", "Artist", "0",
+                                                           "12/31/1999", "180", "2147483649", "Artist", "0",
                                                            "1"}));
   EXPECT_EQ(format.ExtendedIDs, (std::vector<int32_t>{0, 0x01, 0x11, 0x12, 0x13, 0x10, 0x30, 0x36}));
   EXPECT_EQ(format.ExtendedData, (std::vector<std::string>{"", longTitle, "2", "3169", "Publisher", "Soundtrack",
@@ -172,7 +172,7 @@ TEST_F(ReaderTest, BinaryLayoutOfARealDump) {
   h.month = 12;
   h.year = 1999;
   h.length = 0x00012C;   // bytes 2C 01 00
-  h.fade = 0xFFFFD8F0;   // negative as a 32-bit number
+  h.fade = 0xFFFFD8F0;   // unsigned: never a negative fade
   h.artist = "Nobuo Uematsu";
   h.mask = 0x81;
   h.emulator = 2;
@@ -181,7 +181,7 @@ TEST_F(ReaderTest, BinaryLayoutOfARealDump) {
   ASSERT_TRUE(format.BinaryFormat);
   format.GetStandardTags();
   EXPECT_EQ(format.StandardTags, (std::vector<std::string>{"Battle", "Final Fantasy VI", "someone", "binary header",
-                                                           "12/31/1999", "300", "-10000", "Nobuo Uematsu", "129",
+                                                           "12/31/1999", "300", "4294957296", "Nobuo Uematsu", "129",
                                                            "2"}));
   EXPECT_EQ(Position(), 0xD2u) << "nothing after the emulator byte is read";
 }
@@ -196,7 +196,10 @@ TEST_F(ReaderTest, BinaryLayoutNumbers) {
   const std::vector<Case> cases = {
       {7, 3, 2004, 300, 10000, "3/7/2004", "300", "10000"},
       {25, 12, 1999, 0xFFFFFF, 0x7FFFFFFF, "12/25/1999", "16777215", "2147483647"},
-      {0, 1, 40000, 0, 0x80000000, "1/0/40000", "0", "-2147483648"},
+      {0, 1, 40000, 0, 0x80000000, "1/0/40000", "0", "2147483648"},
+      {0, 1, 0, 0, 0xFFAB1234, "1/0/0", "0", "4289401396"},
+      // Day, month and year all 0 is no date.
+      {0, 0, 0, 0, 0xFFFFFFFF, "", "0", "4294967295"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.date);
@@ -270,7 +273,9 @@ TEST_F(ReaderTest, GetStringTakesExactlyItsBytes) {
       {std::string("A\x14" "B\0\0\0", 6), 6, "A B"},
       {std::string("\x14\x14" "AB", 4), 4, "AB"},       // 0x14 is a space, and Trim takes it
       {std::string("  x \0 \0", 7), 7, "x"},
-      {std::string("A\0B\0", 4), 4, std::string("A\0B", 3)},  // an inner NUL stays
+      {std::string("A\0B\0", 4), 4, "A"},            // a text ends at its first NUL
+      {std::string("DKC2\0\0\x02", 7), 7, "DKC2"},    // whatever follows it
+      {std::string("\0AB", 3), 3, ""},
       {"\xE9t\xE9\xFF", 4, "\xE9t\xE9\xFF"},                // bytes above 127 as they are
       {"\x20\x14\x20", 3, ""},
       {"abcdef", 3, "abc"},

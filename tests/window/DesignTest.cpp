@@ -41,7 +41,7 @@ const ControlRow kControls[] = {
     {"LabelDumpedOn", C::StaticText, 1, 40, 181, 85, 20, 8, "Dumped On:", "", 0, ""},
     {"DumpedOn", C::TextField, 1, 137, 180, 200, 22, 9, "", "99/99/9999", 10, "Date this Song was dumped."},
     {"LabelDumpedWith", C::StaticText, 1, 40, 213, 85, 20, 10, "Dumped With:", "", 0, ""},
-    {"DumpedWith", C::PopupMenu, 1, 137, 213, 200, 20, 11, "Unknown\rSNES9x\rZSNES", "", 0,
+    {"DumpedWith", C::PopupMenu, 1, 137, 213, 200, 20, 11, "Unknown\rZSNES\rSNES9x", "", 0,
      "Program used to dump this Song."},
     {"LabelComments", C::StaticText, 1, 365, 53, 85, 20, 12, "Comments:", "", 0, ""},
     {"Comments", C::TextArea, 1, 462, 52, 200, 86, 13, "", "", 255,

@@ -42,10 +42,13 @@ const DisplayCase kCases[] = {
     {"comments item", A, {{0x07, "long comment"}}, {{3, "C"}}, "Comments", "long comment"},
     {"length always from header", S, {{0x30, "64000"}}, {{5, "180"}}, "SongLength", "180"},
     {"length in advanced", A, {}, {{5, "1234"}}, "SongLength", "1234"},
-    // Emulator: a text that sorts before "3" selects its row; never a row outside the menu.
-    {"emulator item, header 0", S, {{0x06, "2"}}, {{9, "0"}}, "DumpedWith", "0"},
+    // Emulator: a text that sorts before "3" selects its row; never a row outside the menu. A header that names no
+    // emulator gives way to the item that does, also to one that the menu has no row for.
+    {"emulator item, header 0", S, {{0x06, "2"}}, {{9, "0"}}, "DumpedWith", "2"},
     {"emulator item, header 5", S, {{0x06, "2"}}, {{9, "5"}}, "DumpedWith", "2"},
-    {"emulator item, header empty", A, {{0x06, "2"}}, {{9, ""}}, "DumpedWith", "0"},
+    {"emulator item, header empty", A, {{0x06, "2"}}, {{9, ""}}, "DumpedWith", "2"},
+    {"emulator item 1, header 2", A, {{0x06, "1"}}, {{9, "2"}}, "DumpedWith", "2"},
+    {"emulator item 5, header 0", S, {{0x06, "5"}}, {{9, "0"}}, "DumpedWith", "0"},
     {"emulator header 1", A, {}, {{9, "1"}}, "DumpedWith", "1"},
     {"emulator header 15", S, {{0x06, "2"}}, {{9, "15"}}, "DumpedWith", "0"},
     {"emulator header -1", S, {{0x06, "1"}}, {{9, "-1"}}, "DumpedWith", "0"},
@@ -118,6 +121,12 @@ class TagDisplayTest : public WindowTest {
     auto& tags = MainWindowProbe::StandardTags(W());
     tags.assign(10, "");
     for (const auto& [index, text] : header) tags[index] = text;
+    // The emulator code as a reader leaves it: one character is the text layout's byte (none is the byte 0), a
+    // longer text a binary header's value.
+    const std::string& code = tags[9];
+    MainWindowProbe::BinaryFormat(W()) = code.size() > 1;
+    MainWindowProbe::HeaderEmulator(W()) =
+        code.size() > 1 ? fw::CInt(fw::Val(code)) : code.empty() ? 0 : static_cast<uint8_t>(code[0]);
     MainWindowProbe::ExtendedIDs(W()).assign(1, 0);
     MainWindowProbe::ExtendedData(W()).assign(1, "");
     for (const auto& [id, value] : items) {

@@ -38,6 +38,7 @@ struct MainWindowProbe {
   static std::vector<std::string>& ExtendedData(MainWindow& w) { return w.ExtendedData; }
   static bool& BinaryFormat(MainWindow& w) { return w.BinaryFormat; }
   static bool& ExtendedChannelDisables(MainWindow& w) { return w.ExtendedChannelDisables; }
+  static int32_t& HeaderEmulator(MainWindow& w) { return w.HeaderEmulator; }
   static std::shared_ptr<fw::FolderItem>& SPCFile(MainWindow& w) { return w.SPCFile; }
   static std::shared_ptr<fw::BinaryStream>& SPCStream(MainWindow& w) { return w.SPCStream; }
   static std::shared_ptr<fw::FolderItem>& FileOut(MainWindow& w) { return w.FileOut; }
