@@ -18,6 +18,7 @@
 #include "Failures.h"
 #include "FolderItem.h"
 #include "SPCFormat.h"
+#include "support/SameBytes.h"
 #include "support/SpcBuilder.h"
 
 namespace formattest {
@@ -157,20 +158,7 @@ inline uint32_t LE(const std::string& bytes, size_t offset, int width) {
   return value;
 }
 
-// Byte-wise equality that reports the first difference instead of both buffers.
-inline ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
-  if (actual == expected) return ::testing::AssertionSuccess();
-  size_t i = 0;
-  while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
-  auto byte = [](const std::string& s, size_t at) {
-    return at < s.size() ? std::to_string(static_cast<uint8_t>(s[at])) : std::string("end");
-  };
-  char offset[32];
-  std::snprintf(offset, sizeof offset, "0x%zX", i);
-  return ::testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
-                                       << ", first difference at offset " << offset << ": " << byte(actual, i)
-                                       << " instead of " << byte(expected, i);
-}
+using testing_support::SameBytes;
 
 // Text of a NUL-padded header field as a readable string for expectations: the bytes up to the field's end.
 inline std::string At(const std::string& bytes, size_t offset, size_t width) { return bytes.substr(offset, width); }
