@@ -144,6 +144,24 @@ TEST_F(UneditedSaveTest, EachKindOfFileSavesAsTheFormatMeansIt) {
   }
 }
 
+// The bytes after the chunk follow whatever each Save writes: a chunk that an edit calls for, the same chunk again,
+// and no chunk once nothing calls for one.
+TEST_F(UneditedSaveTest, TheBytesAfterTheChunkFollowEverySave) {
+  const std::string trailer = Trailer(100);
+  const std::string file = WriteSpc("song.spc", Spc({.song = "S"}).Append(trailer));
+  Open(file);
+  Field("Publisher").SetText("Pub");
+  Save();
+  const std::string withChunk = Spc({.song = "S"}).Chunk(Titles("", "Pub")).Append(trailer).Bytes();
+  EXPECT_TRUE(testing_support::SameBytes(ReadFile(file), withChunk));
+  Save();
+  EXPECT_TRUE(testing_support::SameBytes(ReadFile(file), withChunk));
+  Field("Publisher").SetText("");
+  Save();
+  EXPECT_TRUE(testing_support::SameBytes(ReadFile(file), Spc({.song = "S"}).Append(trailer).Bytes()));
+  EXPECT_TRUE(D().messages.empty());
+}
+
 // The track that the program shows needs no hold: it is the file's own value, and no beep comes of it.
 TEST_F(UneditedSaveTest, ATrackIsShownWithoutABeep) {
   Open(WriteSpc("song.spc", Spc({.song = "S"}).Chunk(Xid6().Value(0x12, 200 * 256 + '7'))));
