@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Dialogs.h"
+#include "FieldValidator.h"
 #include "GuiPrivate.h"
 #include "QtText.h"
 #include "Text.h"
@@ -99,39 +100,11 @@ class AreaEdit final : public QPlainTextEdit {
     return raw.size() + extra * std::count_if(raw.begin(), raw.end(), IsLineEnd);
   }
 
-  // Whether replacing the selection by this text keeps the field within its characters and its limit.
-  bool Allows(const QString& inserted) const {
-    if (!std::all_of(inserted.begin(), inserted.end(), HoldsInArea)) return false;
-    int32_t limit = control_.impl().limit;
-    if (limit <= 0) return true;
-    qsizetype now = ByteLength(accepted_);
-    qsizetype after = now - ByteLength(textCursor().selectedText()) + ByteLength(inserted);
-    return after <= limit || after <= now;
-  }
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override {
-    QString inserted;
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-      inserted = QStringLiteral("\n");
-    } else if (!event->text().isEmpty() && (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) == 0 &&
-               (event->text().at(0).isPrint() || event->text().at(0) == u'\t')) {
-      inserted = event->text();
-    }
-    if (!inserted.isEmpty() && !Allows(inserted)) {
-      event->accept();
-      return;
-    }
-    QPlainTextEdit::keyPressEvent(event);
-  }
-
-  void insertFromMimeData(const QMimeData* source) override {
-    if (source == nullptr || !source->hasText()) return;
-    QString text = source->text();
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    // Every character that fits goes in, in order; one that one byte cannot hold, or that the limit has no room
-    // for, is left out, and the user hears that something was.
+  // The characters of text that fit in place of the selection, in order: each one that one byte can hold, up to
+  // the limit, each line end counting as the bytes it will be; refused counts the characters left out.
+  QString Fitting(const QString& text, qsizetype& refused) const {
+    // Most keys bring no text, and a long text costs its length to measure.
+    if (text.isEmpty()) return text;
     qsizetype budget = std::numeric_limits<qsizetype>::max();
     if (int32_t limit = control_.impl().limit; limit > 0) {
       // Replacing the selection by no more than it held is always allowed, as in a text beyond the limit.
@@ -140,18 +113,58 @@ class AreaEdit final : public QPlainTextEdit {
     }
     const qsizetype lineEndSize = static_cast<qsizetype>(control_.impl().lineEnd.size());
     QString kept;
-    bool leftOut = false;
     qsizetype used = 0;
-    for (QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+      const QChar c = text[i];
       const qsizetype size = IsLineEnd(c) ? lineEndSize : 1;
       if (!HoldsInArea(c) || used + size > budget) {
-        leftOut = true;
+        refused += StartsCharacter(text, i);
         continue;
       }
       used += size;
       kept += c;
     }
-    if (leftOut) Beep();
+    return kept;
+  }
+
+ protected:
+  // A typed character that the field does not take beeps, one beep for each; what it does take goes in as Qt
+  // would put it.
+  void keyPressEvent(QKeyEvent* event) override {
+    qsizetype refused = 0;
+    const QString kept = Fitting(TypedText(*event, true), refused);
+    if (refused == 0) {
+      QPlainTextEdit::keyPressEvent(event);
+      return;
+    }
+    event->accept();
+    BeepRefused(refused);
+    if (!kept.isEmpty()) insertPlainText(kept);
+  }
+
+  void inputMethodEvent(QInputMethodEvent* event) override {
+    qsizetype refused = 0;
+    const QString kept = Fitting(event->commitString(), refused);
+    if (refused == 0) {
+      QPlainTextEdit::inputMethodEvent(event);
+      return;
+    }
+    BeepRefused(refused);
+    QInputMethodEvent fitted(event->preeditString(), event->attributes());
+    fitted.setCommitString(kept, event->replacementStart(), event->replacementLength());
+    QPlainTextEdit::inputMethodEvent(&fitted);
+    event->accept();
+  }
+
+  void insertFromMimeData(const QMimeData* source) override {
+    if (source == nullptr || !source->hasText()) return;
+    QString text = source->text();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    // Every character that fits goes in, in order, and the user hears once that something was left out.
+    qsizetype refused = 0;
+    const QString kept = Fitting(text, refused);
+    if (refused > 0) Beep();
     if (!kept.isEmpty()) insertPlainText(kept);
   }
 

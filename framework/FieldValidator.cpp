@@ -60,25 +60,53 @@ class FieldEdit final : public QLineEdit {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override {
-    Typed typed(*this, !event->matches(QKeySequence::Paste));
+    using Entry = FieldValidator::Entry;
+    const Entry entry = event->matches(QKeySequence::Paste)  ? Entry::Paste
+                        : TypedText(*event, false).isEmpty() ? Entry::Key
+                                                             : Entry::Typing;
+    Entering entering(*this, entry);
     QLineEdit::keyPressEvent(event);
   }
   void inputMethodEvent(QInputMethodEvent* event) override {
-    Typed typed(*this, true);
+    Entering entering(*this, FieldValidator::Entry::Typing);
     QLineEdit::inputMethodEvent(event);
   }
 
  private:
-  struct Typed {
-    Typed(FieldEdit& field, bool typing) : edit(&field) { ValidatorOf(field).typing = typing; }
-    ~Typed() {
-      if (edit) ValidatorOf(*edit).typing = false;
+  struct Entering {
+    Entering(FieldEdit& field, FieldValidator::Entry entry) : edit(&field) { ValidatorOf(field).entry = entry; }
+    ~Entering() {
+      if (edit) ValidatorOf(*edit).entry = FieldValidator::Entry::Paste;
     }
     QPointer<FieldEdit> edit;
   };
 };
 
 }  // namespace
+
+QString TypedText(const QKeyEvent& press, bool multiline) {
+  if (multiline && (press.key() == Qt::Key_Return || press.key() == Qt::Key_Enter)) return QStringLiteral("\n");
+  const QString text = press.text();
+  if (text.isEmpty()) return {};
+  const QChar first = text.front();
+  // Some keyboards type a joiner or a direction mark with Ctrl and Shift; otherwise a key held with Ctrl (and not
+  // with Alt, as AltGr comes on some systems) is a shortcut.
+  if (first.category() == QChar::Other_Format) return text;
+  const Qt::KeyboardModifiers modifiers = press.modifiers();
+  if (modifiers == Qt::ControlModifier || modifiers == (Qt::ControlModifier | Qt::ShiftModifier)) return {};
+  const bool typed = first.isPrint() || first.category() == QChar::Other_PrivateUse ||
+                     (first.isHighSurrogate() && text.size() > 1 && text[1].isLowSurrogate()) ||
+                     (multiline && first == u'\t');
+  return typed ? text : QString();
+}
+
+bool StartsCharacter(QStringView text, qsizetype i) {
+  return !text[i].isLowSurrogate() || i == 0 || !text[i - 1].isHighSurrogate();
+}
+
+void BeepRefused(qsizetype characters) {
+  for (qsizetype i = 0; i < characters; ++i) Beep();
+}
 
 QValidator::State FieldValidator::validate(QString& input, int& pos) const {
   // The text on show (the program's, whatever it holds) stands, and taking characters out of it is always allowed.
@@ -94,10 +122,15 @@ QValidator::State FieldValidator::validate(QString& input, int& pos) const {
   while (head < input.size() - tail && head < shown.size() - tail && input[head] == shown[head]) ++head;
   const QString before = input.left(head);
   const QString after = input.right(tail);
-  bool leftOut = false;
-  const QString kept = Kept(before, QStringView(input).mid(head, input.size() - head - tail), after, leftOut);
-  // A key the field does not take is simply not taken; a paste that lost characters says so.
-  if (leftOut && !typing) Beep();
+  qsizetype refused = 0;
+  const QString kept = Kept(before, QStringView(input).mid(head, input.size() - head - tail), after, refused);
+  // Qt asks again only about a text changed here, which fits, so what came in is told about once. A separator
+  // put in for the user is no refusal.
+  if (entry == Entry::Typing) {
+    BeepRefused(refused);
+  } else if (entry == Entry::Paste && refused > 0) {
+    Beep();
+  }
   if (kept.isEmpty()) return Invalid;
   input = before + kept + after;
   pos = static_cast<int>(head + kept.size());
@@ -129,8 +162,8 @@ bool FieldValidator::Fits(const QString& text) const {
   return !hasMask || mask.match(text).hasMatch();
 }
 
-// The characters of run that fit between before and after, taken one at a time; leftOut tells whether any did not.
-QString FieldValidator::Kept(const QString& before, QStringView run, const QString& after, bool& leftOut) const {
+// The characters of run that fit between before and after, taken one at a time; refused counts those that did not.
+QString FieldValidator::Kept(const QString& before, QStringView run, const QString& after, qsizetype& refused) const {
   // No text longer than the mask matches it.
   qsizetype room = std::numeric_limits<qsizetype>::max();
   if (limit > 0) room = limit;
@@ -140,13 +173,14 @@ QString FieldValidator::Kept(const QString& before, QStringView run, const QStri
   // The characters found not to fit since kept last grew: they cannot fit before it grows again, so a long run of
   // them costs no more than one.
   QString unfit;
-  for (QChar c : run) {
+  for (qsizetype i = 0; i < run.size(); ++i) {
+    const QChar c = run[i];
     if (kept.size() >= room) {
-      leftOut = true;
+      for (qsizetype rest = i; rest < run.size(); ++rest) refused += StartsCharacter(run, rest);
       break;
     }
     if (!HoldsAsByte(c) || (hasMask && (!admitted.contains(c) || unfit.contains(c)))) {
-      leftOut = true;
+      refused += StartsCharacter(run, i);
       continue;
     }
     if (!hasMask || Fits(before + kept + c + after)) {
@@ -166,7 +200,7 @@ QString FieldValidator::Kept(const QString& before, QStringView run, const QStri
     }
     if (!placed) {
       unfit += c;
-      leftOut = true;
+      ++refused;
     }
   }
   return kept;

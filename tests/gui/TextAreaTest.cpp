@@ -102,7 +102,56 @@ TEST_F(TextAreaTest, OnlyCharactersOneByteHoldsAreTyped) {
   fw::TextArea& area = Make();
   Type(area, QString::fromUtf8("é€日ÿ“…Œ"));
   EXPECT_EQ(area.Text(), "\xE9\x80\xFF\x93\x85\x8C");
-  EXPECT_EQ(dialogs_.Beeps(), 0);
+  EXPECT_EQ(dialogs_.Beeps(), 1);
+}
+
+// Each typed character that the field does not take beeps once; line ends count as the bytes they will be, and keys
+// that bring no text never beep.
+TEST_F(TextAreaTest, EachRefusedKeyBeeps) {
+  struct Case {
+    int limit;
+    std::string before;
+    QString typed;  // "\n" is Return, "\b" Backspace, "<" the left arrow
+    std::string after;
+    int beeps;
+  } cases[] = {
+      {3, "", "abcd", "abc", 1},
+      {0, "", QString::fromUtf8("ā€日x"), "\x80x", 2},
+      {2, "ab", "\n<\bxyz", "xb", 3},
+      // A line end of two bytes has no room where one character still has.
+      {5, "a\r\nb", "\nc", "a\r\nbc", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before + " + " + c.typed.toStdString());
+    fw::TextArea& area = Make(c.limit);
+    area.SetText(c.before);
+    ToEnd(area);
+    const int beeps = dialogs_.Beeps();
+    for (QChar key : c.typed) {
+      if (key == u'\n') {
+        QTest::keyClick(fw::WidgetOf(area), Qt::Key_Return);
+      } else if (key == u'\b') {
+        QTest::keyClick(fw::WidgetOf(area), Qt::Key_Backspace);
+      } else if (key == u'<') {
+        QTest::keyClick(fw::WidgetOf(area), Qt::Key_Left);
+      } else {
+        Type(area, key);
+      }
+    }
+    EXPECT_EQ(area.Text(), c.after);
+    EXPECT_EQ(dialogs_.Beeps() - beeps, c.beeps);
+  }
+}
+
+TEST_F(TextAreaTest, InputMethodTextIsTyped) {
+  fw::TextArea& area = Make(4);
+  area.SetText("ab");
+  ToEnd(area);
+  QInputMethodEvent commit;
+  commit.setCommitString(QString::fromUtf8("日cde"));
+  QApplication::sendEvent(fw::WidgetOf(area), &commit);
+  EXPECT_EQ(area.Text(), "abcd");
+  EXPECT_EQ(dialogs_.Beeps(), 2);
 }
 
 // Each byte but the line ends (which take the style of the text) is one character, and an edit gives it back.
@@ -190,7 +239,8 @@ TEST_F(TextAreaTest, AProgramsTextIsShownFromItsFirstLineWithTheScrollBarAlwaysT
 TEST_F(TextAreaTest, AnEditThatSlipsPastTheChecksIsUndone) {
   fw::TextArea& area = Make();
   area.SetText("keep");
-  // An input method commits text without a key event the field could check first.
+  // An edit through the widget's own cursor comes without a key, an input method's text or a paste that the field
+  // could check first.
   ToEnd(area);
   Edit(area).textCursor().insertText(QString::fromUtf8("日"));
   EXPECT_EQ(area.Text(), "keep");

@@ -19,11 +19,21 @@ class TextFieldTest : public GuiTest {
   TestWindow* window_ = nullptr;
 };
 
+// Clicks a key for each character as QTest::keyClicks does (an ASCII control character is its key: "\b" is
+// Backspace), also for characters beyond Latin-1, each one a single key however many UTF-16 units it takes.
+void KeyClicks(QWidget* widget, const QString& text) {
+  for (char32_t c : text.toUcs4()) {
+    const Qt::Key key = c < 0x80 ? QTest::asciiToKey(static_cast<char>(c)) : Qt::Key_unknown;
+    QTest::sendKeyEvent(QTest::Click, widget, key, QString::fromUcs4(&c, 1), Qt::NoModifier);
+  }
+}
+
 struct Typing {
   const char* mask;
   int limit;
-  const char* typed;
+  const char* typed;  // UTF-8
   const char* text;
+  int beeps;  // one for each character the field refused
 };
 
 void PrintTo(const Typing& c, std::ostream* out) {
@@ -32,43 +42,92 @@ void PrintTo(const Typing& c, std::ostream* out) {
 
 class TypingTest : public TextFieldTest, public ::testing::WithParamInterface<Typing> {};
 
-TEST_P(TypingTest, KeysGiveText) {
+TEST_P(TypingTest, KeysGiveTextAndBeepForEachCharacterRefused) {
   const Typing& c = GetParam();
   fw::TextField& field = Make(c.mask, c.limit);
-  QTest::keyClicks(fw::WidgetOf(field), QString::fromLatin1(c.typed));
+  KeyClicks(fw::WidgetOf(field), QString::fromUtf8(c.typed));
   EXPECT_EQ(field.Text(), c.text) << "mask \"" << c.mask << "\", typed \"" << c.typed << "\"";
-  EXPECT_EQ(Edit(field).text().toStdString(), c.text);
+  EXPECT_EQ(Edit(field).text(), ShownAs(c.text));
+  EXPECT_EQ(dialogs_.Beeps(), c.beeps);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Masks, TypingTest,
     ::testing::Values(
         // Dates: every part may stay short, and a separator may come early; a digit that belongs after the next
-        // separator brings it in.
-        Typing{"99/99/9999", 10, "3/7/2004", "3/7/2004"}, Typing{"99/99/9999", 10, "12/25/2004", "12/25/2004"},
-        Typing{"99/99/9999", 10, "12252004", "12/25/2004"}, Typing{"99/99/9999", 10, "3/72004", "3/72/004"},
-        Typing{"99/99/9999", 10, "123", "12/3"}, Typing{"99/99/9999", 10, "1/2/3/4", "1/2/34"},
-        Typing{"99/99/9999", 10, "1//2/", "1//2"}, Typing{"99/99/9999", 10, "ab-", ""},
-        Typing{"99/99/9999", 10, "1/2/20045", "1/2/2004"},
-        // A number with one decimal.
-        Typing{"99999.9", 7, "1", "1"}, Typing{"99999.9", 7, "1.5", "1.5"},
-        Typing{"99999.9", 7, "32767.9", "32767.9"}, Typing{"99999.9", 7, "123456", "12345.6"},
-        Typing{"99999.9", 7, "1234567", "12345.6"},
-        Typing{"99999.9", 7, "1.55", "1.5"}, Typing{"99999.9", 7, "1..5", "1.5"}, Typing{"99999.9", 7, "-1e", "1"},
+        // separator brings it in, which refuses nothing.
+        Typing{"99/99/9999", 10, "3/7/2004", "3/7/2004", 0}, Typing{"99/99/9999", 10, "12/25/2004", "12/25/2004", 0},
+        Typing{"99/99/9999", 10, "12252004", "12/25/2004", 0}, Typing{"99/99/9999", 10, "3/72004", "3/72/004", 0},
+        Typing{"99/99/9999", 10, "123", "12/3", 0}, Typing{"99/99/9999", 10, "1/2/3/4", "1/2/34", 1},
+        Typing{"99/99/9999", 10, "1//2/", "1//2", 1}, Typing{"99/99/9999", 10, "ab-", "", 3},
+        Typing{"99/99/9999", 10, "1/2/20045", "1/2/2004", 1},
+        Typing{"99/99/9999", 10, "2004-12-25", "20/04/1225", 2},
+        // A number with one decimal, and whole seconds.
+        Typing{"99999.9", 7, "1", "1", 0}, Typing{"99999.9", 7, "1.5", "1.5", 0},
+        Typing{"99999.9", 7, "32767.9", "32767.9", 0}, Typing{"99999.9", 7, "123456", "12345.6", 0},
+        Typing{"99999.9", 7, "1234567", "12345.6", 1},
+        Typing{"99999.9", 7, "1.55", "1.5", 1}, Typing{"99999.9", 7, "1..5", "1.5", 1},
+        Typing{"99999.9", 7, "-1e", "1", 2}, Typing{"####", 4, "1.5", "15", 1},
         // Digits, then a letter or digit.
-        Typing{"#9a", 3, "7", "7"}, Typing{"#9a", 3, "12a", "12a"}, Typing{"#9a", 3, "123", "123"},
-        Typing{"#9a", 3, "1234", "123"}, Typing{"#9a", 3, "12ab", "12a"}, Typing{"#9a", 3, "1a2", "1a"},
-        Typing{"#9a", 3, "7!", "7"},
+        Typing{"#9a", 3, "7", "7", 0}, Typing{"#9a", 3, "12a", "12a", 0}, Typing{"#9a", 3, "123", "123", 0},
+        Typing{"#9a", 3, "1234", "123", 1}, Typing{"#9a", 3, "12ab", "12a", 1}, Typing{"#9a", 3, "1a2", "1a", 1},
+        Typing{"#9a", 3, "7!", "7", 1},
         // A mask limits on its own, and the limit may be tighter than the mask (and leave no room for a separator).
-        Typing{"####", 0, "20045", "2004"}, Typing{"99999.9", 3, "1234", "123"}, Typing{"99/99/9999", 4, "12252", "12/2"},
-        // No mask: only the limit.
-        Typing{"", 5, "abcdefg", "abcde"}, Typing{"", 0, "any text at all", "any text at all"}));
+        Typing{"####", 0, "20045", "2004", 1}, Typing{"99999.9", 3, "1234", "123", 1},
+        Typing{"99/99/9999", 4, "12252", "12/2", 2},
+        // A full field takes Backspace without a beep, and then a key again.
+        Typing{"####", 4, "20045\b6", "2006", 1},
+        // No mask: only the limit, and the characters one byte holds (the Windows ones above 127 among them). A
+        // character beyond UTF-16's first plane is one character, refused once.
+        Typing{"", 5, "abcdefg", "abcde", 2}, Typing{"", 0, "any text at all", "any text at all", 0},
+        Typing{"", 0, "€5 “…Œ”", "\x80" "5 \x93\x85\x8C\x94", 0}, Typing{"", 0, "ā日x", "x", 2},
+        Typing{"", 0, "a😀b", "ab", 1}, Typing{"", 2, "é€ÿ", "\xE9\x80", 1}, Typing{"####", 4, "1日€", "1", 2}));
 
 TEST_F(TextFieldTest, OnlyCharactersOneByteHoldsAreTyped) {
   fw::TextField& field = Make("", 20);
   Type(field, QString::fromUtf8("é€日\u00ff“…Œ"));
   EXPECT_EQ(field.Text(), "\xE9\x80\xFF\x93\x85\x8C");
-  EXPECT_EQ(dialogs_.Beeps(), 0) << "a key that is not taken is simply not taken";
+  EXPECT_EQ(dialogs_.Beeps(), 1) << "the key that is not taken says so";
+}
+
+// An input method's text is typed: each character the field does not take beeps, and the rest goes in.
+TEST_F(TextFieldTest, InputMethodTextIsTyped) {
+  fw::TextField& field = Make("####", 4);
+  Focus(field);
+  QInputMethodEvent commit;
+  commit.setCommitString(QString::fromUtf8("7x日2"));
+  QApplication::sendEvent(fw::WidgetOf(field), &commit);
+  EXPECT_EQ(field.Text(), "72");
+  EXPECT_EQ(dialogs_.Beeps(), 2);
+}
+
+// Keys that bring no text never beep, even where the field is full or holds a program's text beyond its mask (an
+// undo there brings back a text that the mask would refuse).
+TEST_F(TextFieldTest, KeysWithoutTextNeverBeep) {
+  fw::TextField& field = Make("99999.9", 7);
+  Activate(*window_);
+  Focus(field);
+  QWidget* widget = fw::WidgetOf(field);
+  const std::pair<const char*, std::function<void()>> texts[] = {
+      {"full", [&] { QTest::keyClicks(widget, "12345.6"); }},
+      {"beyond the mask", [&] { field.SetText("123456789x"); }},
+  };
+  for (const auto& [what, setUp] : texts) {
+    SCOPED_TRACE(what);
+    field.SetText("");
+    setUp();
+    const int beeps = dialogs_.Beeps();
+    Edit(field).end(false);
+    for (Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End, Qt::Key_Backspace, Qt::Key_Delete,
+                        Qt::Key_Return, Qt::Key_Escape}) {
+      QTest::keyClick(widget, key);
+    }
+    for (QKeySequence::StandardKey keys : {QKeySequence::Undo, QKeySequence::Redo, QKeySequence::SelectAll,
+                                           QKeySequence::Copy, QKeySequence::Undo}) {
+      QTest::keySequence(widget, keys);
+    }
+    EXPECT_EQ(dialogs_.Beeps(), beeps);
+  }
 }
 
 struct Pasting {
