@@ -97,8 +97,9 @@ class StaticText : public RectControl {
 // A single-line text field. Text() gives back what SetText() set, byte for byte, until the user edits it; setting a
 // different text raises "TextChange", as typing does. Typing and pasting are held to the mask (read leniently: every
 // position may stay empty, a separator may come early, and one that is due comes in before a character that belongs
-// after it) and to the limit, and take only characters that one byte of a tag stands for (CharacterOfByte). A paste
-// or a drop keeps every character that fits, in order, and beeps when it left any out.
+// after it) and to the limit, and take only characters that one byte of a tag stands for (CharacterOfByte). Each
+// typed character that the field does not take beeps; a paste or a drop keeps every character that fits, in order,
+// and beeps once when it left any out.
 class TextField : public RectControl {
  public:
   using RectControl::RectControl;
