@@ -6,13 +6,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <limits>
 #include <cstdlib>
 #include <string_view>
 #include <cerrno>
 #include <cstring>
 
-#include "Failures.h"
-#include "FolderItem.h"
+#include "FilePrivate.h"
 #include "Sys.h"
 
 namespace fw {
@@ -25,8 +25,26 @@ constexpr size_t kReadWindow = 4 * 1024;
 constexpr uint64_t kKeepStep = 64 * 1024;
 // Writes gather in memory up to this size, so that a whole SPC file goes out in one system call.
 constexpr size_t kWriteChunk = 1024 * 1024;
-// The error number that Create gives for a file that is already there.
-constexpr int kFileExists = 104;
+// A plain copy of one file into another goes through a buffer of this size.
+constexpr size_t kCopyChunk = 256 * 1024;
+// The most that one call of the kernel's copies is asked for: below sendfile's own limit.
+constexpr uint64_t kKernelStep = 1u << 30;
+
+// Runs copy (one call of a kernel copy of at most the step's bytes, that gives what it copied) until left is 0 or
+// the source has ended. Returns false where a call failed, with the error in errno; what it copied is counted.
+template <typename Copy>
+bool CopyInKernel(uint64_t& left, bool& ended, const Copy& copy) {
+  while (left > 0 && !ended) {
+    const ssize_t n = copy(static_cast<size_t>(std::min(left, kKernelStep)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) ended = true;
+    left -= static_cast<uint64_t>(n);
+  }
+  return true;
+}
 
 [[noreturn]] void Fail(const std::string& verb, const std::string& path, int error) {
   throw IOException(error, sys::Describe(verb, path, error), path);
@@ -75,11 +93,13 @@ std::shared_ptr<BinaryStream> BinaryStream::Create(const FolderItem& file, bool 
   if (file.Unnamed()) return std::shared_ptr<BinaryStream>(new BinaryStream(file.CreateUnnamed(), true, path, 0));
   // O_NOFOLLOW and O_EXCL: never write through a link someone planted at the path.
   const int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (overwrite ? O_TRUNC : O_EXCL);
-  const int fd = sys::Open(path.c_str(), flags, 0666);
+  // Private until it takes the place of the file it replaces, which gives it that file's mode: until then it holds
+  // what may be another's file's bytes.
+  const int fd = sys::Open(path.c_str(), flags, 0600);
   if (fd < 0) {
     if (errno == EEXIST) {
-      throw IOException(kFileExists, "Could not create \"" + file.Name() + "\": a file of that name is already there.",
-                        path);
+      throw IOException(IOKind::AlreadyThere, 0,
+                        "Could not create \"" + file.Name() + "\": a file of that name is already there.", path);
     }
     Fail("create", path, errno);
   }
@@ -143,8 +163,7 @@ std::string BinaryStream::ResolvedPath() const {
   char resolved[PATH_MAX];
   const std::string link = "/proc/self/fd/" + std::to_string(fd_);
   const ssize_t n = ::readlink(link.c_str(), resolved, sizeof resolved);
-  if (n <= 0 || static_cast<size_t>(n) >= sizeof resolved || resolved[0] != '/')
-    return ::realpath(path_.c_str(), resolved) ? std::string(resolved) : std::string();
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof resolved || resolved[0] != '/') return detail::ResolvePath(path_);
   std::string path(resolved, static_cast<size_t>(n));
   static constexpr std::string_view kDeleted = " (deleted)";
   struct stat st {};
@@ -152,6 +171,55 @@ std::string BinaryStream::ResolvedPath() const {
       ::fstat(fd_, &st) == 0 && st.st_nlink == 0)
     return {};
   return path;
+}
+
+uint64_t BinaryStream::CopyFrom(BinaryStream& source, uint64_t offset, uint64_t count) {
+  CheckOpen();
+  source.CheckOpen();
+  if (!writeable_) Fail("write", path_, EBADF);
+  Flush();
+  if (source.writeable_) source.Flush();
+  constexpr auto kLargestOffset = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
+  if (count == 0 || offset >= kLargestOffset || position_ >= kLargestOffset) return 0;
+  off_t in = static_cast<off_t>(offset);
+  off_t out = static_cast<off_t>(position_);
+  // What was written counts for the length and the position, also where a failure stops the copy.
+  struct Settle {
+    BinaryStream& stream;
+    const off_t& out;
+    ~Settle() {
+      stream.length_ = std::max(stream.length_, static_cast<uint64_t>(out));
+      stream.position_ = static_cast<uint64_t>(out);
+      stream.cache_.clear();
+    }
+  } settle{*this, out};
+  uint64_t left = count;
+  bool ended = false;
+  // Each way goes on from where the one before it stopped. The plain read and write last also tell whose failure a
+  // kernel copy's was, the source's read or this file's write, which its error alone does not say.
+  if (!CopyInKernel(left, ended, [&](size_t step) { return sys::CopyFileRange(source.fd_, &in, fd_, &out, step); }) &&
+      ::lseek(fd_, out, SEEK_SET) == out) {
+    CopyInKernel(left, ended, [&](size_t step) {
+      const ssize_t n = sys::Sendfile(fd_, source.fd_, &in, step);
+      if (n > 0) out += n;
+      return n;
+    });
+  }
+  std::vector<uint8_t> buffer;
+  while (left > 0 && !ended) {
+    buffer.resize(static_cast<size_t>(std::min<uint64_t>(left, kCopyChunk)));
+    const ssize_t n = ::pread(source.fd_, buffer.data(), buffer.size(), in);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail("read", source.path_, errno);
+    }
+    if (n == 0) break;
+    if (sys::PwriteAll(fd_, buffer.data(), static_cast<size_t>(n), out) < 0) Fail("write", path_, errno);
+    in += n;
+    out += n;
+    left -= static_cast<uint64_t>(n);
+  }
+  return count - left;
 }
 
 Bytes BinaryStream::TakeKept() {

@@ -41,9 +41,10 @@ class BinaryStream {
  public:
   // Opens an existing file: read-only when writeable is false. Raises IOException when it cannot be opened.
   static std::shared_ptr<BinaryStream> Open(const FolderItem& file, bool writeable = false);
-  // Creates a new, empty file open for writing. With overwrite false an existing file raises IOException with the
-  // error number 104; the file is created exclusively and never through a symbolic link. An unnamed item
-  // (FolderItem::UnnamedBeside) is made here, in its folder, and the stream writes to it.
+  // Creates a new, empty file open for writing, private (mode 0600) until FolderItem::MoveFileTo gives it the mode
+  // of the file it replaces. With overwrite false an existing file raises IOException of the kind AlreadyThere; the
+  // file is created exclusively and never through a symbolic link. An unnamed item (FolderItem::UnnamedBeside) is
+  // made here, in its folder, and the stream writes to it.
   static std::shared_ptr<BinaryStream> Create(const FolderItem& file, bool overwrite = false);
   // Opens an existing file read-only, as Open does, and keeps what its reads take from the file: its first `first`
   // bytes (all of a shorter file) in one read, and whatever a later read reaches past them, read on from there.
@@ -90,8 +91,17 @@ class BinaryStream {
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
+  // Writes the bytes of source's file from offset on, at most count of them and none past its end, at this stream's
+  // position, straight from file to file: copy_file_range, sendfile where that is refused, a plain read and write
+  // of a small buffer where neither serves. Returns how many it wrote; the position moves past them. A keeping
+  // stream (CreateKeeping) keeps none of them, so what it kept stays the start of the file while the copy comes last.
+  // A failure raises IOException placed at this stream's path where writing failed, at the source's where reading
+  // did.
+  uint64_t CopyFrom(BinaryStream& source, uint64_t offset, uint64_t count);
+
   // The path of the open file with every link resolved, as the system names the file open on the stream; "" when
-  // it is no longer in any folder.
+  // it is no longer in any folder. A failure to follow the path (other than a file that is gone) raises
+  // IOException.
   std::string ResolvedPath() const;
 
   // Hands over what a stream made by OpenKeeping or CreateKeeping has kept; from then on it keeps nothing.

@@ -1,13 +1,15 @@
 // The file layer's fault seam. Every open, write, sync, rename, exchange, link and close that the file layer
-// makes, and every change of a new file's owner or mode, asks the hook first; tests use it to make the n-th call
-// fail with a chosen error, to end the process at that point, or to see the order of the calls.
+// makes, every change of a new file's owner or mode, the look at the status of the file it replaces, and every
+// list, read and change of an extended attribute, asks the hook first; tests use it to make the n-th call fail with
+// a chosen error, to end the process at that point, or to see the order of the calls.
 #pragma once
 
 #include <functional>
 
 namespace fw::faults {
 
-enum class Op { Open, Write, Sync, Rename, Close, Link, Owner, Mode, Exchange };
+// New operations go at the end, so that the numbers that tests print for the others stay.
+enum class Op { Open, Write, Sync, Rename, Close, Link, Owner, Mode, Exchange, Status, Attributes };
 
 // Returns 0 to let the call run, or an errno value to make it fail with that error without running it.
 using Hook = std::function<int(Op)>;

@@ -7,6 +7,8 @@
 #include <sys/types.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstddef>
 #include <cstring>
 #include <ctime>
@@ -34,6 +36,16 @@ inline std::string FolderOf(const std::string& path) {
 
 [[noreturn]] inline void Fail(const std::string& verb, const std::string& path, int error, std::string place = {}) {
   throw IOException(error, sys::Describe(verb, path, error), place.empty() ? path : std::move(place));
+}
+
+// The path with every link resolved; "" where the file is gone. Any other failure (a loop of links, a folder that
+// cannot be searched, a disk that fails) raises: taken for a missing file, it would read as another program's doing.
+inline std::string ResolvePath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved)) return resolved;
+  const int error = errno;
+  if (error == ENOENT || error == ENOTDIR) return {};
+  Fail("follow the path of", path, error);
 }
 
 // Nothing written or changed in it for a minute: what a run is still making is never that old.
@@ -101,8 +113,9 @@ struct FolderItem::BesideFile {
   void Create(const std::string& target);
 
   // Runs the check, names the file (when it has no name yet) and renames it over target, in the one step that
-  // leaves it nameless for the shortest time. On failure the file is dropped and target stays as it was.
-  void Replace(const std::string& target, const ReplaceCheck& check);
+  // leaves it nameless for the shortest time. On failure the file is dropped and target stays as it was. Returns 0,
+  // or the error of a sync of target's folder that failed once the file was in place.
+  int Replace(const std::string& target, const ReplaceCheck& check);
 };
 
 }  // namespace fw

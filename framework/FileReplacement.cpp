@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 #include "FilePrivate.h"
@@ -24,14 +25,22 @@ namespace {
 // Failures of writing beside a file are its folder's: the place that has no room, or cannot be written.
 std::string FolderPlace(const std::string& folder) { return folder == "/" ? folder : folder + "/"; }
 
-// Makes the folder's entry for a file that was just renamed into it reach the disk. A failure here leaves the file
-// in place and complete, so it is not reported.
-void SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
+// Makes the folder's entry for a file that was just renamed into it reach the disk. Returns 0, or the error of a
+// sync that failed: the file is then in place and complete, but a crash could still undo the rename.
+int SyncFolder(const std::string& folder) {
+  const int fd = sys::Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int error = sys::Fsync(fd) == 0 ? 0 : errno;
   ::close(fd);
+  return error;
 }
+
+struct Descriptor {
+  int fd;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
 
 // The copy written beside a file has a name of its own, whatever the file's name (a long one leaves no room to
 // add to it), that a later Save recognises should a killed run leave the copy behind.
@@ -59,11 +68,44 @@ void RemoveLeftCopies(const std::string& folder) {
   ::closedir(dir);
 }
 
-// Gives the new file open on fd what the replaced file had: its owner where allowed, its extended attributes (ACLs
-// are among them) where the file system takes them, and its permission bits. None of it is worth failing a Save
-// over, so refusals are not reported; but a file that cannot keep its owner loses its set-id bits, or a program
-// that ran as its owner would come back as one that runs as this user.
-void CarryOver(int fd, const std::string& target, const struct stat& targetStat) {
+[[noreturn]] void NotCarried(const std::string& target, int error) {
+  throw IOException(IOKind::RightsNotCarried, error, sys::Describe("carry over the rights of", target, error), target);
+}
+
+// A file system without extended attributes says so in one of these ways.
+bool NoAttributes(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
+
+// Reads what read (of the flistxattr or fgetxattr kind) gives into bytes: its size first, then its content, again
+// while it grew in between. Returns false with the error in errno.
+template <typename Read>
+bool ReadAttributeBytes(std::vector<char>& bytes, const Read& read) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const ssize_t size = read(nullptr, 0);
+    if (size < 0) return false;
+    bytes.resize(static_cast<size_t>(size));
+    if (size == 0) return true;
+    const ssize_t got = read(bytes.data(), bytes.size());
+    if (got >= 0) {
+      bytes.resize(static_cast<size_t>(got));
+      return true;
+    }
+    if (errno != ERANGE) return false;
+  }
+  errno = ERANGE;
+  return false;
+}
+
+// The value of the extended attribute name of the file open on fd, as ReadAttributeBytes reads it.
+bool ReadAttribute(int fd, const char* name, std::vector<char>& value) {
+  return ReadAttributeBytes(value, [fd, name](char* to, size_t size) { return sys::GetAttribute(fd, name, to, size); });
+}
+
+// Gives the new file open on fd what the replaced file open on old had: its owner where allowed, its extended
+// attributes (ACLs are among them) and its permission bits. Rights must never widen or narrow without a word, so
+// anything but the owner that cannot be carried over raises RightsNotCarried. The owner follows `cp -p`: a file that
+// cannot keep it loses its set-id bits, or a program that ran as its owner would come back as one that runs as
+// this user.
+void CarryOver(int fd, int old, const std::string& target, const struct stat& targetStat) {
   mode_t mode = targetStat.st_mode & 07777;
   // The owner first: a change of owner may clear the set-id bits that the mode then puts back.
   if (sys::Fchown(fd, targetStat.st_uid, targetStat.st_gid) != 0) {
@@ -73,39 +115,35 @@ void CarryOver(int fd, const std::string& target, const struct stat& targetStat)
     mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
   }
   std::vector<char> names;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const ssize_t size = ::listxattr(target.c_str(), nullptr, 0);
-    if (size <= 0) break;
-    names.resize(static_cast<size_t>(size));
-    const ssize_t got = ::listxattr(target.c_str(), names.data(), names.size());
-    if (got >= 0) {
-      names.resize(static_cast<size_t>(got));
-      break;
-    }
+  if (!ReadAttributeBytes(names, [old](char* to, size_t size) { return sys::ListAttributes(old, to, size); })) {
+    // A file system without extended attributes: the old file has none to carry over.
+    if (!NoAttributes(errno)) NotCarried(target, errno);
     names.clear();
-    if (errno != ERANGE) break;  // ERANGE: the list grew meanwhile
   }
-  std::vector<char> value;
+  std::vector<char> value, held;
   for (size_t at = 0; at < names.size();) {
     const char* name = names.data() + at;
     at += std::strlen(name) + 1;
-    const ssize_t size = ::getxattr(target.c_str(), name, nullptr, 0);
-    if (size < 0) continue;
-    value.resize(static_cast<size_t>(size));
-    const ssize_t got = ::getxattr(target.c_str(), name, value.data(), value.size());
-    if (got < 0) continue;
-    if (::fsetxattr(fd, name, value.data(), static_cast<size_t>(got), 0) != 0) {
-      // A file system without extended attributes, or one this user may not set (security labels).
+    if (!ReadAttribute(old, name, value)) {
+      // Removed since the list was read, or of a kind that the file system does not serve: nothing to carry over.
+      if (errno == ENODATA || NoAttributes(errno)) continue;
+      NotCarried(target, errno);
     }
+    if (sys::SetAttribute(fd, name, value.data(), value.size()) == 0) continue;
+    const int error = errno;
+    // A label that the system gave the new file (a security label, say) is carried over already where it is the
+    // very one the old file has.
+    if (!ReadAttribute(fd, name, held) || held != value) NotCarried(target, error);
   }
-  sys::Fchmod(fd, mode);
+  if (sys::Fchmod(fd, mode) != 0) NotCarried(target, errno);
 }
 
-// Makes the new file open on fd ready to take target's place: everything it takes from the file it replaces first,
-// then its data and all of that to the disk, so that a crash after the rename finds it complete. On failure the
-// error is in errno.
-bool MakeReady(int fd, const std::string& target, bool replacing, const struct stat& targetStat) {
-  if (replacing) CarryOver(fd, target, targetStat);
+// Makes the new file open on fd ready to take target's place: everything it takes from the file it replaces (open
+// on old, -1 when there is none) first, then its data and all of that to the disk, so that a crash after the rename
+// finds it complete. Raises RightsNotCarried where the rights cannot be carried over; a sync that failed gives false
+// with the error in errno.
+bool MakeReady(int fd, int old, const std::string& target, const struct stat& targetStat) {
+  if (old >= 0) CarryOver(fd, old, target, targetStat);
   return sys::Fsync(fd) == 0;
 }
 
@@ -117,8 +155,11 @@ bool ExchangeRefused(int error) { return error == EINVAL || error == ENOSYS || e
 // from), so that a file another program put there since the first check is not lost: it is put back, and what the
 // check raised goes on. Where the exchange is refused, a rename. Once the target's folder is synced, the replaced
 // file is removed (after the sync, so that the sync need not wait for its removal).
-// Returns 0, or the error of a rename that failed (EXDEV: another file system) with both files as they were.
-int RenameOver(const std::string& from, const std::string& target, const FolderItem::ReplaceCheck& check) {
+// Returns 0, or the error of a rename that failed (EXDEV: another file system) with both files as they were. Once
+// the file is in place, unsynced is the error of a sync of its folder that failed, else 0.
+int RenameOver(const std::string& from, const std::string& target, const FolderItem::ReplaceCheck& check,
+               int& unsynced) {
+  unsynced = 0;
   if (check) {
     if (sys::Exchange(from.c_str(), target.c_str()) == 0) {
       try {
@@ -127,7 +168,7 @@ int RenameOver(const std::string& from, const std::string& target, const FolderI
         if (sys::Exchange(from.c_str(), target.c_str()) != 0) sys::Rename(from.c_str(), target.c_str());
         throw;
       }
-      SyncFolder(FolderOf(target));
+      unsynced = SyncFolder(FolderOf(target));
       ::unlink(from.c_str());
       return 0;
     }
@@ -137,8 +178,18 @@ int RenameOver(const std::string& from, const std::string& target, const FolderI
     if (!ExchangeRefused(error) && error != ENOENT) return error;
   }
   if (sys::Rename(from.c_str(), target.c_str()) != 0) return errno;
-  SyncFolder(FolderOf(target));
+  unsynced = SyncFolder(FolderOf(target));
   return 0;
+}
+
+// The end of every replacement, once the file is in place: the copies that killed Saves left in its folder go, and a
+// sync of the folder that failed is reported, the file being saved all the same.
+void Finish(const std::string& target, int unsynced) {
+  RemoveLeftCopies(FolderOf(target));
+  if (unsynced != 0) {
+    throw IOException(IOKind::NotDurable, unsynced, sys::Describe("sync the folder of", target, unsynced),
+                      FolderPlace(FolderOf(target)));
+  }
 }
 
 }  // namespace
@@ -164,7 +215,7 @@ void FolderItem::BesideFile::Create(const std::string& target) {
   if (fd < 0) Fail("write beside", target, errno, FolderPlace(folder));
 }
 
-void FolderItem::BesideFile::Replace(const std::string& target, const ReplaceCheck& check) {
+int FolderItem::BesideFile::Replace(const std::string& target, const ReplaceCheck& check) {
   try {
     if (check) check(target, target);
   } catch (...) {
@@ -187,8 +238,9 @@ void FolderItem::BesideFile::Replace(const std::string& target, const ReplaceChe
     }
   }
   int error = 0;
+  int unsynced = 0;
   try {
-    error = RenameOver(named, target, check);
+    error = RenameOver(named, target, check, unsynced);
   } catch (...) {
     Drop();
     throw;
@@ -201,9 +253,19 @@ void FolderItem::BesideFile::Replace(const std::string& target, const ReplaceChe
   // Its data reached the disk before it was named; a close cannot lose it now.
   ::close(fd);
   fd = -1;
+  return unsynced;
 }
 
 void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& check) const {
+  // Whatever stops the move drops a file written beside, as a failed replacement of it does, so that nothing is left
+  // beside the target; one that is in place has nothing left to drop.
+  struct DropOnFailure {
+    BesideFile* beside;
+    const int failures = std::uncaught_exceptions();
+    ~DropOnFailure() {
+      if (beside != nullptr && std::uncaught_exceptions() > failures) beside->Drop();
+    }
+  } dropOnFailure{beside_.get()};
   std::string target = destination.path_;
   struct stat linkStat {};
   if (::lstat(target.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode)) {
@@ -212,40 +274,38 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
     if (!::realpath(target.c_str(), resolved)) Fail("replace", target, errno);
     target = resolved;
   }
+  // The replaced file's status and attributes are read through one descriptor, so that they are one file's, whatever
+  // takes its path meanwhile. Without O_NONBLOCK a named pipe there would wait for a writer.
+  const Descriptor old{sys::Open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+  if (old.fd < 0 && errno != ENOENT) NotCarried(target, errno);
   struct stat targetStat {};
-  const bool replacing = ::stat(target.c_str(), &targetStat) == 0;
-  if (replacing && S_ISDIR(targetStat.st_mode)) Fail("replace", target, EISDIR);
+  if (old.fd >= 0 && sys::Fstat(old.fd, &targetStat) != 0) NotCarried(target, errno);
+  if (old.fd >= 0 && S_ISDIR(targetStat.st_mode)) Fail("replace", target, EISDIR);
 
   if (beside_) {
     // Written beside already: it only needs its place.
     if (beside_->fd < 0) Fail("replace", target, ENOENT, FolderPlace(beside_->folder));
-    if (!MakeReady(beside_->fd, target, replacing, targetStat)) {
+    if (!MakeReady(beside_->fd, old.fd, target, targetStat)) {
       const int error = errno;
-      beside_->Drop();
       Fail("write beside", target, error, FolderPlace(beside_->folder));
     }
-    beside_->Replace(target, check);
-    RemoveLeftCopies(FolderOf(target));
+    Finish(target, beside_->Replace(target, check));
     return;
   }
 
-  struct Descriptor {
-    int fd;
-    ~Descriptor() {
-      if (fd >= 0) ::close(fd);
-    }
-  } in{sys::Open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
+  const Descriptor in{sys::Open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
   if (in.fd < 0) Fail("read", path_, errno);
   // A file on another file system is copied beside the target straight away: no rename could take it there.
   struct stat inStat {};
   struct stat folderStat {};
   if (::fstat(in.fd, &inStat) == 0 && ::stat(FolderOf(target).c_str(), &folderStat) == 0 &&
       inStat.st_dev == folderStat.st_dev) {
-    if (!MakeReady(in.fd, target, replacing, targetStat)) Fail("write", path_, errno);
+    if (!MakeReady(in.fd, old.fd, target, targetStat)) Fail("write", path_, errno);
     if (check) check(target, target);
-    const int renamed = RenameOver(path_, target, check);
+    int unsynced = 0;
+    const int renamed = RenameOver(path_, target, check, unsynced);
     if (renamed == 0) {
-      RemoveLeftCopies(FolderOf(target));
+      Finish(target, unsynced);
       return;
     }
     // EXDEV: the same file system mounted at two places, which a rename cannot cross either.
@@ -269,11 +329,11 @@ void FolderItem::MoveFileTo(const FolderItem& destination, const ReplaceCheck& c
     if (sys::PwriteAll(out.fd, buffer.data(), static_cast<size_t>(n), offset) < 0) error = errno;
     offset += n;
   }
-  if (error == 0 && !MakeReady(out.fd, target, replacing, targetStat)) error = errno;
+  if (error == 0 && !MakeReady(out.fd, old.fd, target, targetStat)) error = errno;
   if (error != 0) Fail("write beside", target, error, FolderPlace(out.folder));
-  out.Replace(target, check);
-  RemoveLeftCopies(FolderOf(target));
+  const int unsynced = out.Replace(target, check);
   ::unlink(path_.c_str());
+  Finish(target, unsynced);
 }
 
 std::shared_ptr<FolderItem> FolderItem::UnnamedBeside(const std::string& siblingPath) {
@@ -285,7 +345,8 @@ std::shared_ptr<FolderItem> FolderItem::UnnamedBeside(const std::string& sibling
 
 int FolderItem::CreateUnnamed() const {
   if (beside_->fd >= 0) {
-    throw IOException(104, "Could not create a new file in \"" + Name() + "\": one is already there.", AbsolutePath());
+    throw IOException(IOKind::AlreadyThere, 0,
+                      "Could not create a new file in \"" + Name() + "\": one is already there.", AbsolutePath());
   }
   beside_->Create(path_ + "/");
   const int copy = ::fcntl(beside_->fd, F_DUPFD_CLOEXEC, 0);

@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 #include "FilePrivate.h"
 
@@ -50,10 +48,7 @@ void FolderItem::Delete() const {
   if (::unlink(path_.c_str()) != 0 && errno == EISDIR) ::rmdir(path_.c_str());
 }
 
-std::string FolderItem::ResolvedPath() const {
-  char resolved[PATH_MAX];
-  return ::realpath(path_.c_str(), resolved) ? std::string(resolved) : std::string();
-}
+std::string FolderItem::ResolvedPath() const { return detail::ResolvePath(path_); }
 
 std::shared_ptr<FolderItem> FolderItem::Child(const std::string& name) const {
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return nullptr;

@@ -39,17 +39,22 @@ class FolderItem {
   // folder when this file lives on another file system (that copy has no name there until the rename, where the
   // file system allows). The destination is never removed before its replacement is complete; the new file takes
   // its owner where allowed (where not, it loses the set-id bits), its permission bits and its extended attributes
-  // (ACLs among them) where the file system takes them, all of it before it is synced to its disk, and a symbolic
-  // link keeps pointing at the replaced file. Other hard links to the replaced file keep its old content. A check,
-  // when given, runs after any copy, right before the rename and, where the file system can exchange the two files,
-  // on the file that the exchange took out of the destination's place. Once the file is in place, the copies that
-  // Saves killed midway left in its folder go: regular files of those copies' names, of this user, with one link,
-  // untouched for a minute.
+  // (ACLs among them), read through one descriptor on the replaced file, all of it before it is synced to its disk,
+  // and a symbolic link keeps pointing at the replaced file. Other hard links to the replaced file keep its old
+  // content. A check, when given, runs after any copy, right before the rename and, where the file system can
+  // exchange the two files, on the file that the exchange took out of the destination's place. Once the file is in
+  // place, the copies that Saves killed midway left in its folder go: regular files of those copies' names, of this
+  // user, with one link, untouched for a minute.
   // Raises IOException on failure (or what the check raised), leaving the destination as it was and no stray file
-  // beside it.
+  // beside it: of the kind RightsNotCarried where the replaced file's status cannot be read, or its mode, or an
+  // extended attribute it has, cannot be given to the new file (a file system without extended attributes has none
+  // to give). The one exception is a sync of the folder that fails once the new file is in place: everything else is
+  // done as after a clean move (this file is gone, nothing stray is left), and then it raises an IOException of the
+  // kind NotDurable.
   void MoveFileTo(const FolderItem& destination, const ReplaceCheck& check = {}) const;
 
-  // The absolute path with every symbolic link resolved; "" when the file cannot be reached.
+  // The absolute path with every symbolic link resolved; "" where the file is gone (ENOENT, ENOTDIR). Any other
+  // failure to follow the path raises IOException, placed at the path.
   std::string ResolvedPath() const;
 
   // A new file in the folder of the file at siblingPath that has no name there until MoveFileTo puts it in a

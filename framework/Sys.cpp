@@ -1,8 +1,10 @@
 #include "Sys.h"
 
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -109,6 +111,36 @@ int Fchown(int fd, uid_t owner, gid_t group) {
 int Fchmod(int fd, mode_t mode) {
   if (Injected(faults::Op::Mode)) return -1;
   return ::fchmod(fd, mode);
+}
+
+int Fstat(int fd, struct stat* status) {
+  if (Injected(faults::Op::Status)) return -1;
+  return ::fstat(fd, status);
+}
+
+ssize_t ListAttributes(int fd, char* names, size_t size) {
+  if (Injected(faults::Op::Attributes)) return -1;
+  return ::flistxattr(fd, names, size);
+}
+
+ssize_t GetAttribute(int fd, const char* name, void* value, size_t size) {
+  if (Injected(faults::Op::Attributes)) return -1;
+  return ::fgetxattr(fd, name, value, size);
+}
+
+int SetAttribute(int fd, const char* name, const void* value, size_t size) {
+  if (Injected(faults::Op::Attributes)) return -1;
+  return ::fsetxattr(fd, name, value, size, 0);
+}
+
+ssize_t CopyFileRange(int in, off_t* inOffset, int out, off_t* outOffset, size_t count) {
+  if (Injected(faults::Op::Write)) return -1;
+  return ::copy_file_range(in, inOffset, out, outOffset, count, 0);
+}
+
+ssize_t Sendfile(int out, int in, off_t* inOffset, size_t count) {
+  if (Injected(faults::Op::Write)) return -1;
+  return ::sendfile(out, in, inOffset, count);
 }
 
 std::string Describe(const std::string& verb, const std::string& path, int error) {

@@ -20,7 +20,9 @@ namespace {
 std::string Reason(const std::exception& failure) {
   std::string reason;
   auto* io = dynamic_cast<const fw::IOException*>(&failure);
-  if (io && io->ErrorNumber() > 0 && io->ErrorNumber() != 104)
+  if (io && io->Kind() == fw::IOKind::RightsNotCarried)
+    reason = std::string("its permissions could not be carried over (") + std::strerror(io->ErrorNumber()) + ")";
+  else if (io && io->ErrorNumber() > 0)
     reason = std::strerror(io->ErrorNumber());
   else if (dynamic_cast<const std::bad_alloc*>(&failure))
     reason = "there is not enough memory";
@@ -158,6 +160,8 @@ void MainWindow::SaveSPC() {
       window.TemporaryFolder.clear();
     }
   } resetPlace{*this};
+  // The error of a sync of the folder that failed once the new file was in place: the Save is done, yet told.
+  int unsynced = 0;
   try {
     // The temporary folder is looked up once for the whole Save, so that the writer, the check below and the
     // fallback all mean the same folder, even when it vanishes meanwhile.
@@ -193,8 +197,15 @@ void MainWindow::SaveSPC() {
       OutputBeside = true;
       write();
     }
-    FileOut->MoveFileTo(*SPCFile,
-                        [this](const std::string& target, const std::string& file) { CheckOpenedFile(target, file); });
+    try {
+      FileOut->MoveFileTo(*SPCFile, [this](const std::string& target, const std::string& file) {
+        CheckOpenedFile(target, file);
+      });
+    } catch (const fw::IOException& failure) {
+      if (failure.Kind() != fw::IOKind::NotDurable) throw;
+      // The new file is in place: it is the file from now on, whatever the report below says.
+      unsynced = failure.ErrorNumber();
+    }
     AdoptSavedFile();
   } catch (const OpenedFileChanged&) {
     dropOutput();
@@ -206,6 +217,11 @@ void MainWindow::SaveSPC() {
     std::string reason = FolderReason(failure);
     if (reason.empty()) reason = Reason(failure);
     throw fw::IOException(ErrorNumberOf(failure), "The file \"" + name + "\" was not saved: " + reason);
+  }
+  if (unsynced != 0) {
+    throw fw::IOException(fw::IOKind::NotDurable, unsynced,
+                          "The file \"" + name + "\" was saved, but its folder could not be synced to the disk (" +
+                              std::strerror(unsynced) + "), so a crash could still undo the Save.");
   }
 }
 

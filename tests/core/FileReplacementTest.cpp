@@ -3,12 +3,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 
 #include "BinaryStream.h"
@@ -32,17 +36,36 @@ class FileReplacement : public ::testing::Test {
     faults::SetHook({});
     std::filesystem::remove_all(work_);
   }
-  // A new file holding "new" that is to replace target: unnamed beside it, or "new" in the scratch folder.
+  // A new file holding "new" that is to replace target: unnamed beside it, hidden beside it (where the file system
+  // refuses O_TMPFILE), or "new" in the scratch folder.
   std::shared_ptr<FolderItem> NewFile(const std::string& from, const std::string& target) const {
-    if (from == "unnamed") {
+    if (from == "unnamed" || from == "hidden") {
       auto source = FolderItem::UnnamedBeside(target);
+      int opens = 0;
+      if (from == "hidden") {
+        faults::SetHook([&opens](faults::Op op) { return op == faults::Op::Open && ++opens == 1 ? EOPNOTSUPP : 0; });
+      }
       auto out = BinaryStream::Create(*source);
+      faults::SetHook({});
       out->Write("new");
       out->Close();
       return source;
     }
     WriteFile(work_ + "/new", "new");
     return GetFolderItem(work_ + "/new");
+  }
+
+  // Runs body for each way the new file comes ("same file system", "other file system" where the machine can mount
+  // one, "unnamed", "hidden"), with the folder of the target and the target's path in it.
+  void ForEachWay(const std::function<void(const std::string& from, const std::string& folder,
+                                           const std::string& target)>& body) const {
+    testing_support::Tmpfs other("1m");
+    for (const std::string from : {"same file system", "other file system", "unnamed", "hidden"}) {
+      if (from == "other file system" && !other.Mounted()) continue;
+      const std::string folder = from == "other file system" ? other.Path() : work_ + "/files";
+      std::filesystem::create_directories(folder);
+      body(from, folder, folder + "/song.spc");
+    }
   }
 
   std::string work_;
@@ -115,7 +138,8 @@ TEST_F(FileReplacement, AcrossFileSystemsEveryFaultLeavesTheTargetWhole) {
       try {
         FolderItem(source).MoveFileTo(FolderItem(target));
       } catch (const IOException& e) {
-        failed = true;
+        // A sync of the folder that fails once the file is in place is told, but the file is the new one.
+        failed = e.Kind() != IOKind::NotDurable;
         EXPECT_EQ(e.ErrorNumber(), ENOSPC);
       }
       faults::SetHook({});
@@ -356,4 +380,172 @@ TEST_F(FileReplacement, AReadOnlyFileSystemLeavesTheTargetWhole) {
     EXPECT_NE(std::string(e.what()).find("song.spc"), std::string::npos);
   }
   EXPECT_EQ(ReadFile(target), "old");
+}
+
+// Rights never change without a word: where the replaced file's status cannot be read, or its mode or an extended
+// attribute that it has (an ACL among them) cannot be given to the new file, the move raises RightsNotCarried,
+// whichever call of that kind is refused and wherever the new file was written, and the target stays as it was with
+// nothing beside it. Once no call is refused, the new file has all of it.
+TEST_F(FileReplacement, RightsThatCannotBeCarriedOverStopTheMove) {
+  const struct {
+    const char* what;
+    faults::Op op;
+    std::string attribute, value;
+  } cases[] = {
+      {"status refused", faults::Op::Status, "", ""},
+      {"mode refused", faults::Op::Mode, "", ""},
+      {"a user attribute refused", faults::Op::Attributes, "user.quenlet.note", "kept"},
+      {"an ACL refused", faults::Op::Attributes, "system.posix_acl_access", testing_support::AccessAcl()},
+  };
+  ForEachWay([&](const std::string& from, const std::string& folder, const std::string& target) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(from + ", " + c.what);
+      const auto restore = [&] {
+        std::filesystem::remove(target);
+        WriteFile(target, "old");
+        ::chmod(target.c_str(), 0640);
+        return c.attribute.empty() ||
+               ::setxattr(target.c_str(), c.attribute.c_str(), c.value.data(), c.value.size(), 0) == 0;
+      };
+      if (!restore()) {
+        std::cout << "[   NOTE   ] " << folder << " cannot hold " << c.attribute << ": " << std::strerror(errno)
+                  << "\n";
+        continue;
+      }
+      int n = 1;
+      for (;; ++n) {
+        restore();
+        auto source = NewFile(from, target);
+        int calls = 0;
+        faults::SetHook([&](faults::Op op) { return op == c.op && ++calls == n ? EPERM : 0; });
+        std::optional<IOException> raised;
+        try {
+          source->MoveFileTo(FolderItem(target));
+        } catch (const IOException& e) {
+          raised = e;
+        }
+        faults::SetHook({});
+        EXPECT_EQ(Entries(folder), std::vector<std::string>{"song.spc"}) << "call " << n;
+        if (!raised) break;
+        EXPECT_EQ(raised->Kind(), IOKind::RightsNotCarried) << "call " << n << ": " << raised->what();
+        EXPECT_EQ(raised->ErrorNumber(), EPERM);
+        EXPECT_EQ(ReadFile(target), "old");
+        EXPECT_EQ(ModeOf(target), 0640u);
+        std::filesystem::remove(work_ + "/new");
+        if (n == 20) break;
+      }
+      EXPECT_GT(n, 1) << "nothing was refused";
+      EXPECT_EQ(ReadFile(target), "new");
+      EXPECT_EQ(ModeOf(target), 0640u);
+      if (!c.attribute.empty()) {
+        EXPECT_EQ(testing_support::AttributeOf(target, c.attribute), c.value);
+      }
+    }
+  });
+}
+
+// A label that the system gave the new file counts as carried over where it is the very value that the old file
+// has: only where it holds another does a refused setting stop the move.
+TEST_F(FileReplacement, AnAttributeThatTheNewFileHoldsAlreadyCountsAsCarriedOver) {
+  const std::string target = work_ + "/song.spc";
+  const std::string source = work_ + "/new";
+  const std::string name = "user.quenlet.label";
+  const auto restore = [&](const std::string& held) {
+    std::filesystem::remove(target);
+    WriteFile(target, "old");
+    WriteFile(source, "new");
+    if (!held.empty()) ::setxattr(source.c_str(), name.c_str(), held.data(), held.size(), 0);
+    return ::setxattr(target.c_str(), name.c_str(), "label", 5, 0) == 0;
+  };
+  if (!restore("")) GTEST_SKIP() << "the scratch folder cannot hold " << name << ": " << std::strerror(errno);
+  // The last call of a clean carry-over of one attribute sets it on the new file.
+  int set = 0;
+  faults::SetHook([&](faults::Op op) { return (set += op == faults::Op::Attributes), 0; });
+  FolderItem(source).MoveFileTo(FolderItem(target));
+  faults::SetHook({});
+  for (const std::string held : {"label", "another"}) {
+    SCOPED_TRACE(held);
+    restore(held);
+    int calls = 0;
+    faults::SetHook([&](faults::Op op) { return op == faults::Op::Attributes && ++calls == set ? EPERM : 0; });
+    const bool carried = held == "label";
+    try {
+      FolderItem(source).MoveFileTo(FolderItem(target));
+      EXPECT_TRUE(carried) << "moved with another label";
+    } catch (const IOException& e) {
+      EXPECT_FALSE(carried) << e.what();
+      EXPECT_EQ(e.Kind(), IOKind::RightsNotCarried);
+    }
+    faults::SetHook({});
+    EXPECT_EQ(ReadFile(target), carried ? "new" : "old");
+    EXPECT_EQ(testing_support::AttributeOf(target, name), "label");
+  }
+}
+
+// Until it takes the place of the file it replaces, the new file holds what may be another's bytes: it is made
+// private, and only then given the replaced file's mode.
+TEST_F(FileReplacement, ANewFileIsPrivateUntilItTakesTheReplacedFilesMode) {
+  const std::string target = work_ + "/song.spc";
+  WriteFile(target, "old");
+  ::chmod(target.c_str(), 0644);
+  auto out = BinaryStream::Create(FolderItem(work_ + "/new"));
+  out->Write("new");
+  out->Close();
+  mode_t before = 0;
+  faults::SetHook([&](faults::Op op) {
+    if (op == faults::Op::Mode) before = ModeOf(work_ + "/new");
+    return 0;
+  });
+  FolderItem(work_ + "/new").MoveFileTo(FolderItem(target));
+  EXPECT_EQ(before, 0600u);
+  EXPECT_EQ(ModeOf(target), 0644u);
+}
+
+// A sync of the folder that fails once the new file is in place is reported as such, after everything else that a
+// clean move does: the file replaced, the new file's old name gone, nothing beside it.
+TEST_F(FileReplacement, AFolderSyncThatFailsIsReportedWithTheFileReplaced) {
+  ForEachWay([&](const std::string& from, const std::string& folder, const std::string& target) {
+    // With a check the new file is exchanged in where the file system can; without one it is renamed.
+    for (const bool checked : {true, false}) {
+      SCOPED_TRACE(from + (checked ? ", checked" : ""));
+      WriteFile(target, "old");
+      auto source = NewFile(from, target);
+      bool placed = false;
+      faults::SetHook([&](faults::Op op) {
+        if (op == faults::Op::Exchange || op == faults::Op::Rename) placed = true;
+        return op == faults::Op::Sync && placed ? EIO : 0;
+      });
+      try {
+        source->MoveFileTo(FolderItem(target), checked ? FolderItem::ReplaceCheck([](auto&, auto&) {})
+                                                       : FolderItem::ReplaceCheck());
+        ADD_FAILURE() << "a failed sync of the folder was not reported";
+      } catch (const IOException& e) {
+        EXPECT_EQ(e.Kind(), IOKind::NotDurable);
+        EXPECT_EQ(e.ErrorNumber(), EIO);
+        EXPECT_EQ(std::string(e.what()), "Could not sync the folder of \"song.spc\": Input/output error.");
+      }
+      faults::SetHook({});
+      EXPECT_EQ(ReadFile(target), "new");
+      EXPECT_EQ(Entries(folder), std::vector<std::string>{"song.spc"});
+      EXPECT_FALSE(std::filesystem::exists(work_ + "/new"));
+    }
+  });
+}
+
+// Only a file that is gone follows to ""; any other failure says why, or a Save would take a loop of links, say, for
+// another program's change.
+TEST_F(FileReplacement, FollowingAPathThatFailsSaysWhy) {
+  ASSERT_EQ(::symlink("loop.spc", (work_ + "/loop.spc").c_str()), 0);
+  WriteFile(work_ + "/plain", "a file");
+  EXPECT_EQ(FolderItem(work_ + "/gone.spc").ResolvedPath(), "");
+  EXPECT_EQ(FolderItem(work_ + "/plain/song.spc").ResolvedPath(), "");
+  try {
+    FolderItem(work_ + "/loop.spc").ResolvedPath();
+    ADD_FAILURE() << "a loop of links resolved";
+  } catch (const IOException& e) {
+    EXPECT_EQ(e.Kind(), IOKind::System);
+    EXPECT_EQ(e.ErrorNumber(), ELOOP);
+    EXPECT_EQ(std::string(e.what()), "Could not follow the path of \"loop.spc\": Too many levels of symbolic links.");
+    EXPECT_EQ(e.Place(), work_ + "/loop.spc");
+  }
 }

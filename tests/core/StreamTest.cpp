@@ -3,12 +3,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,6 +22,7 @@
 #include "Failures.h"
 #include "FileFaults.h"
 #include "FolderItem.h"
+#include "support/Memory.h"
 #include "support/Tmpfs.h"
 
 using namespace fw;
@@ -46,6 +51,15 @@ int ErrorOf(const std::function<void()>& action) {
     return e.ErrorNumber();
   }
   return 0;
+}
+
+std::optional<IOKind> KindOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const IOException& e) {
+    return e.Kind();
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -143,7 +157,10 @@ TEST_F(Streams, FailuresCarryTheSystemErrorNumber) {
   EXPECT_EQ(ErrorOf([&] { BinaryStream::Open(Item("missing")); }), ENOENT);
   EXPECT_EQ(ErrorOf([&] { BinaryStream::Open(FolderItem(folder_)); }), EISDIR);
   WriteFile(Path("there"), "old");
-  EXPECT_EQ(ErrorOf([&] { BinaryStream::Create(Item("there"), false); }), 104);
+  // The program's own failure: no number that the system also gives.
+  EXPECT_EQ(KindOf([&] { BinaryStream::Create(Item("there"), false); }), IOKind::AlreadyThere);
+  EXPECT_EQ(ErrorOf([&] { BinaryStream::Create(Item("there"), false); }), 0);
+  EXPECT_EQ(KindOf([&] { BinaryStream::Open(Item("missing")); }), IOKind::System);
   EXPECT_EQ(ReadFile(Path("there")), "old");
 
   auto stream = BinaryStream::Open(Item("there"));
@@ -156,7 +173,7 @@ TEST_F(Streams, FailuresCarryTheSystemErrorNumber) {
 TEST_F(Streams, CreateNeverWritesThroughALink) {
   WriteFile(Path("victim"), "keep");
   ASSERT_EQ(::symlink(Path("victim").c_str(), Path("planted").c_str()), 0);
-  EXPECT_EQ(ErrorOf([&] { BinaryStream::Create(Item("planted"), false); }), 104);
+  EXPECT_EQ(KindOf([&] { BinaryStream::Create(Item("planted"), false); }), IOKind::AlreadyThere);
   EXPECT_NE(ErrorOf([&] { BinaryStream::Create(Item("planted"), true); }), 0);
   EXPECT_EQ(ReadFile(Path("victim")), "keep");
 }
@@ -249,4 +266,86 @@ TEST_F(Streams, AStreamNamesTheFileItHasOpenWithLinksResolved) {
   EXPECT_EQ(in->ResolvedPath(), std::string(resolved).substr(0, std::string(resolved).rfind('/')) + "/moved (deleted)");
   std::filesystem::remove(Path("moved (deleted)"));
   EXPECT_EQ(in->ResolvedPath(), "");
+}
+
+// A range of another file goes to the stream's position, after what the stream has buffered, and the stream writes
+// on after it; a range reaching past the source's end stops there. The kernel's copies may be refused: sendfile
+// then goes on, and a plain read and write where both are refused, with the same bytes.
+TEST_F(Streams, CopyFromWritesARangeOfAnotherFile) {
+  std::string file(300000, '\0');
+  for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<char>(i * 13 + i / 509);
+  WriteFile(Path("source"), file);
+  auto in = BinaryStream::Open(Item("source"));
+  const struct {
+    const char* what;
+    uint64_t offset, count, copied;
+  } cases[] = {
+      {"a range inside", 1000, 270000, 270000},
+      {"a range reaching past the end", 250000, 100000, 50000},
+      {"a range past the end", 400000, 10, 0},
+  };
+  for (const int refused : {0, 1, 2}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + ", " + std::to_string(refused) + " kernel copies refused");
+      auto out = BinaryStream::Create(Item("copy"), true);
+      out->Write("head");
+      // The first write is that of the buffered head.
+      int writes = 0;
+      faults::SetHook([&](faults::Op op) {
+        return op == faults::Op::Write && ++writes > 1 && writes <= 1 + refused ? EINVAL : 0;
+      });
+      EXPECT_EQ(out->CopyFrom(*in, c.offset, c.count), c.copied);
+      faults::SetHook({});
+      EXPECT_EQ(out->Position(), 4 + c.copied);
+      EXPECT_EQ(out->Length(), 4 + c.copied);
+      out->Write("tail");
+      out->Close();
+      const std::string range = file.substr(std::min<uint64_t>(c.offset, file.size()), c.copied);
+      EXPECT_EQ(ReadFile(Path("copy")), "head" + range + "tail");
+    }
+  }
+
+  // A keeping stream keeps what it wrote itself, the start of the file; the copy comes last.
+  auto out = BinaryStream::CreateKeeping(Item("kept"));
+  out->Write("head");
+  EXPECT_EQ(out->CopyFrom(*in, 0, UINT64_MAX), file.size());
+  out->Close();
+  EXPECT_TRUE(View(out->TakeKept()) == "head");
+  EXPECT_EQ(ReadFile(Path("kept")), "head" + file);
+}
+
+// A copy that cannot be written is this stream's failure, placed at its path, as a full temporary folder must be for
+// a Save to write beside the file instead.
+TEST_F(Streams, CopyFromThatCannotWriteFailsAtTheOutput) {
+  WriteFile(Path("source"), std::string(100000, 's'));
+  auto in = BinaryStream::Open(Item("source"));
+  auto out = BinaryStream::Create(Item("copy"));
+  faults::SetHook([](faults::Op op) { return op == faults::Op::Write ? ENOSPC : 0; });
+  try {
+    out->CopyFrom(*in, 0, 100000);
+    ADD_FAILURE() << "a copy that could not be written went through";
+  } catch (const IOException& e) {
+    EXPECT_EQ(e.ErrorNumber(), ENOSPC);
+    EXPECT_EQ(e.Place(), Path("copy"));
+  }
+  faults::SetHook({});
+  EXPECT_EQ(out->Length(), 0u);
+}
+
+// A large source is copied without passing through memory: what the process holds grows by far less than the copy.
+TEST_F(Streams, CopyFromALargeSparseFileHoldsLittleOfIt) {
+  constexpr uint64_t kSize = 256u << 20;
+  WriteFile(Path("sparse"), "start");
+  ASSERT_EQ(::truncate(Path("sparse").c_str(), kSize), 0) << std::strerror(errno);
+  auto in = BinaryStream::Open(Item("sparse"));
+  auto out = BinaryStream::Create(Item("copy"));
+  const bool peakReset = testing_support::ResetPeakMemory();
+  const long before = testing_support::StatusKiB("VmRSS:");
+  EXPECT_EQ(out->CopyFrom(*in, 0, UINT64_MAX), kSize);
+  const long grown = testing_support::StatusKiB("VmHWM:") - before;
+  out->Close();
+  EXPECT_EQ(std::filesystem::file_size(Path("copy")), kSize);
+  EXPECT_EQ(BinaryStream::Open(Item("copy"))->Read(5), "start");
+  if (!peakReset) GTEST_SKIP() << "peak memory not checked: /proc/self/clear_refs cannot be written here";
+  EXPECT_LT(grown, 16 * 1024) << "KiB";
 }

@@ -264,7 +264,7 @@ bool SetImmutable(const std::string& path, bool on) {
   return done;
 }
 
-TEST_F(WriterTest, LeftoverThatCannotBeDeletedFailsWith104) {
+TEST_F(WriterTest, LeftoverThatCannotBeDeletedFailsAsAlreadyThere) {
   const std::string leftover = temporary.Write("Song.spc", "left over");
   if (!SetImmutable(leftover, true)) GTEST_SKIP() << "the temporary file system has no immutable files";
   struct Restore {
@@ -275,7 +275,8 @@ TEST_F(WriterTest, LeftoverThatCannotBeDeletedFailsWith104) {
     format.WriteStandardData();
     ADD_FAILURE() << "expected an I/O failure";
   } catch (const fw::IOException& e) {
-    EXPECT_EQ(e.ErrorNumber(), 104);
+    EXPECT_EQ(e.Kind(), fw::IOKind::AlreadyThere);
+    EXPECT_EQ(e.ErrorNumber(), 0);
   }
   EXPECT_FALSE(format.SPCOut);
   EXPECT_EQ(ReadFile(leftover), "left over");

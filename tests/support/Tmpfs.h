@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,6 +51,28 @@ inline mode_t ModeOf(const std::string& path) {
   struct stat st {};
   ::stat(path.c_str(), &st);
   return st.st_mode & 07777;
+}
+
+// An access ACL in the kernel's binary form (the value of system.posix_acl_access): user rw, user 4242 r, group r,
+// mask r, others nothing.
+inline std::string AccessAcl() {
+  std::string acl = {2, 0, 0, 0};
+  const struct {
+    int tag, perm;
+    unsigned id;
+  } entries[] = {{0x01, 6, ~0u}, {0x02, 4, 4242}, {0x04, 4, ~0u}, {0x10, 4, ~0u}, {0x20, 0, ~0u}};
+  for (const auto& e : entries) {
+    acl += std::string{char(e.tag), 0, char(e.perm), 0};
+    for (int shift = 0; shift < 32; shift += 8) acl += char(e.id >> shift);
+  }
+  return acl;
+}
+
+// The value of the file's extended attribute; "(none)" where it has none.
+inline std::string AttributeOf(const std::string& path, const std::string& name) {
+  std::string value(256, '\0');
+  const ssize_t n = ::getxattr(path.c_str(), name.c_str(), value.data(), value.size());
+  return n < 0 ? std::string("(none)") : value.substr(0, static_cast<size_t>(n));
 }
 
 // Whether the file system of folder exchanges two files in one step; where it cannot, a Save falls back to a rename

@@ -20,6 +20,7 @@
 
 #include "TemporaryFolder.h"
 #include "WindowTestSupport.h"
+#include "support/Memory.h"
 
 namespace windowtest {
 namespace {
@@ -413,14 +414,6 @@ double ProcessSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
-// A value of /proc/self/status in KiB ("VmRSS:", "VmHWM:").
-long StatusKiB(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
-  return -1;
-}
-
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
 #elif defined(__has_feature)
@@ -441,12 +434,12 @@ TEST_F(FileCommandTest, AHugeSparseFileOpensInUnderASecondAndLittleMemory) {
   ASSERT_LT(st.st_blocks * 512, 1 << 20) << "the file must be sparse";
 
   // The peak is reset to what the process holds now, where the system allows it.
-  const bool peakReset = static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
-  const long before = StatusKiB("VmRSS:");
+  const bool peakReset = testing_support::ResetPeakMemory();
+  const long before = testing_support::StatusKiB("VmRSS:");
   const double start = ProcessSeconds();
   Open(huge);
   const double spent = ProcessSeconds() - start;
-  const long grown = StatusKiB("VmHWM:") - before;
+  const long grown = testing_support::StatusKiB("VmHWM:") - before;
   std::filesystem::remove(huge);
 
   EXPECT_EQ(Text("SongTitle"), "Huge");

@@ -16,7 +16,6 @@
 #include <functional>
 #include <iostream>
 #include <optional>
-#include <tuple>
 
 #include "Resources.h"
 #include "TemporaryFolder.h"
@@ -101,13 +100,18 @@ class SafeSaveTest : public WindowTest {
     ASSERT_EQ(::stat(path_.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, mode);
   }
-  // The file untouched and the user told, or the new file and no message; nothing beside it either way.
+  // The file untouched and the user told, or the new file and no message; nothing beside it either way. A Save
+  // whose folder could not be synced once the new file was in place has saved it, and says so.
   void ExpectOldOrNew(bool failed, const std::vector<std::string>& beside = {"song.spc"}) {
     if (failed) {
       ASSERT_EQ(D().messages.size(), 1u);
       const std::string name = std::filesystem::path(Opened()).filename();
-      EXPECT_EQ(D().messages[0].rfind("The file \"" + name + "\" was not saved: ", 0), 0u) << D().messages[0];
-      EXPECT_EQ(ReadFile(path_), original_);
+      const bool saved = D().messages[0].rfind("The file \"" + name + "\" was saved, but its folder could not be "
+                                               "synced to the disk (", 0) == 0;
+      if (!saved) {
+        EXPECT_EQ(D().messages[0].rfind("The file \"" + name + "\" was not saved: ", 0), 0u) << D().messages[0];
+      }
+      EXPECT_EQ(ReadFile(path_), saved ? expected_ : original_);
     } else {
       EXPECT_TRUE(D().messages.empty());
       EXPECT_EQ(ReadFile(path_), expected_);
@@ -381,6 +385,72 @@ TEST_F(SafeSaveTest, AnotherUsersFileKeepsItsRightsOrIsNotReplaced) {
   }
 }
 
+// Rights that cannot be carried over, in each way, leave the file untouched and say so; a sync of the folder that
+// fails once the new file is in place leaves it saved and says that a crash could still undo it, and the next Save
+// goes through as after any other. Each case refuses the last call of its kind that a clean Save makes: the one
+// look at the status, the one change of mode, the setting of the one attribute, the sync of the folder.
+TEST_F(SafeSaveTest, RightsNotCarriedAndAFolderNotSyncedAreToldInWords) {
+  std::filesystem::create_directories(Scratch("files"));
+  Use(Scratch("files"), Scratch("tmp"));
+  const std::string refused =
+      "The file \"song.spc\" was not saved: its permissions could not be carried over (Operation not permitted).";
+  const std::string unsynced =
+      "The file \"song.spc\" was saved, but its folder could not be synced to the disk (Input/output error), so a "
+      "crash could still undo the Save.";
+  const struct {
+    const char* what;
+    Op op;
+    int error;
+    std::string attribute, value;  // the file has it
+    const std::string& message;
+  } cases[] = {
+      {"status refused", Op::Status, EPERM, "", "", refused},
+      {"mode refused", Op::Mode, EPERM, "", "", refused},
+      {"a user attribute refused", Op::Attributes, EPERM, "user.quenlet.note", "kept", refused},
+      {"an ACL refused", Op::Attributes, EPERM, "system.posix_acl_access", testing_support::AccessAcl(), refused},
+      {"folder sync refused", Op::Sync, EIO, "", "", unsynced},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto restore = [&] {
+      std::filesystem::remove(path_);
+      Restore();
+      ::chmod(path_.c_str(), 0640);
+      return c.attribute.empty() ||
+             ::setxattr(path_.c_str(), c.attribute.c_str(), c.value.data(), c.value.size(), 0) == 0;
+    };
+    if (!restore()) {
+      std::cout << "[   NOTE   ] " << folder_ << " cannot hold " << c.attribute << ": " << std::strerror(errno) << "\n";
+      continue;
+    }
+    OpenAndEdit();
+    int last = 0;
+    fw::faults::SetHook([&](Op op) { return (last += op == c.op), 0; });
+    Save();
+    ASSERT_TRUE(D().messages.empty()) << D().messages[0];
+
+    restore();
+    OpenAndEdit();
+    int calls = 0;
+    fw::faults::SetHook([&](Op op) { return op == c.op && ++calls == last ? c.error : 0; });
+    Save();
+    fw::faults::SetHook({});
+    EXPECT_EQ(D().messages, std::vector<std::string>{c.message});
+    const bool saved = &c.message == &unsynced;
+    EXPECT_EQ(ReadFile(path_), saved ? expected_ : original_);
+    ExpectMode(0640);
+    EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
+    EXPECT_TRUE(std::filesystem::is_empty(temporary_));
+    if (!saved) continue;
+    D().messages.clear();
+    Field("SongTitle").SetText("Newer title");
+    Save();
+    EXPECT_TRUE(D().messages.empty());
+    EXPECT_NE(ReadFile(path_).find("Newer title"), std::string::npos);
+    EXPECT_EQ(Entries(folder_), std::vector<std::string>{"song.spc"});
+  }
+}
+
 // The calls of the file layer that act on a new file once it is written; "" for the others.
 std::string OnTheNewFile(Op op) {
   switch (op) {
@@ -418,7 +488,8 @@ TEST_F(SafeSaveTest, TheFileTakesItsRightsBeforeItIsSynced) {
     ExpectMode(0640);
     // From the last change of owner on, what acts on the new file: its mode, its sync and the exchange (or, where
     // the file system cannot exchange, the rename) that puts it in place, in this order, and no write (the last
-    // look at the opened file opens and closes it, and a link may name the new file right before it goes in place).
+    // look at the opened file opens and closes it, and a link may name the new file right before it goes in place);
+    // then the sync of the folder it went into.
     const auto owner = std::find(calls.rbegin(), calls.rend(), Op::Owner);
     ASSERT_NE(owner, calls.rend());
     std::string last;
@@ -427,7 +498,7 @@ TEST_F(SafeSaveTest, TheFileTakesItsRightsBeforeItIsSynced) {
       if (!name.empty()) last += (last.empty() ? "" : " ") + name;
     }
     EXPECT_EQ(last, std::string("owner mode sync ") +
-                        (testing_support::ExchangeWorks(folder_) ? "exchange" : "rename"));
+                        (testing_support::ExchangeWorks(folder_) ? "exchange" : "rename") + " sync");
   });
 }
 
@@ -553,14 +624,8 @@ TEST_F(SafeSaveTest, ATemporaryFolderThatVanishesDuringTheSaveSendsTheFileBeside
 // The replaced file's extended attributes (a user's own, an access ACL) go over to the new file, wherever it was
 // written; other hard links to the file keep the old bytes, since a Save replaces the file.
 TEST_F(SafeSaveTest, SavingKeepsTheExtendedAttributes) {
-  // An access ACL in the kernel's form: user rw, user 4242 r, group r, mask r, others nothing.
-  std::string acl = {2, 0, 0, 0};
-  for (const auto& [tag, perm, id] : std::vector<std::tuple<int, int, unsigned>>{
-           {0x01, 6, ~0u}, {0x02, 4, 4242}, {0x04, 4, ~0u}, {0x10, 4, ~0u}, {0x20, 0, ~0u}}) {
-    acl += std::string{char(tag), 0, char(perm), 0, char(id), char(id >> 8), char(id >> 16), char(id >> 24)};
-  }
-  const std::vector<std::pair<std::string, std::string>> attributes = {{"user.quenlet.note", "kept"},
-                                                                      {"system.posix_acl_access", acl}};
+  const std::vector<std::pair<std::string, std::string>> attributes = {
+      {"user.quenlet.note", "kept"}, {"system.posix_acl_access", testing_support::AccessAcl()}};
   ForEachWayOfWriting([&](const std::string& place) {
     std::filesystem::remove(folder_ + "/hard.spc");
     std::filesystem::create_hard_link(path_, folder_ + "/hard.spc");
@@ -577,11 +642,7 @@ TEST_F(SafeSaveTest, SavingKeepsTheExtendedAttributes) {
     EXPECT_TRUE(D().messages.empty());
     EXPECT_NE(ReadFile(path_), original_);
     EXPECT_EQ(ReadFile(folder_ + "/hard.spc"), original_);
-    for (const auto& [name, value] : set) {
-      std::string got(256, '\0');
-      const ssize_t n = ::getxattr(path_.c_str(), name.c_str(), got.data(), got.size());
-      EXPECT_EQ(n < 0 ? std::string("(none)") : got.substr(0, static_cast<size_t>(n)), value) << name;
-    }
+    for (const auto& [name, value] : set) EXPECT_EQ(testing_support::AttributeOf(path_, name), value) << name;
     std::filesystem::remove(folder_ + "/hard.spc");
   });
 }
@@ -604,8 +665,9 @@ int RunVictim(const std::string& file, const std::string& temporary, long k) {
 // Kills the victim right before each call of the file layer in turn. The file is always the old or the new one.
 // The copy written beside it has no name until it replaces the file, so a kill leaves nothing beside it, except
 // at the steps between naming that copy and the end of the replacement (named: how many such steps the way of
-// saving has): the exchange, and the look at what it swapped out, the old file, now under the copy's name. The
-// next Save of the file removes that copy once it is a minute old.
+// saving has): the exchange, the look at what it swapped out, the old file, now under the copy's name, and the
+// sync of the folder, which comes before that old file's removal. The next Save of the file removes that copy once
+// it is a minute old.
 void KillAtEveryStep(const std::string& folder, const std::string& temporary, int named) {
   if (!temporary.empty()) std::filesystem::create_directories(temporary);
   const std::string path = folder + "/song.spc";
@@ -651,8 +713,9 @@ void KillAtEveryStep(const std::string& folder, const std::string& temporary, in
   EXPECT_LT(k, 500);
 }
 
-// The exchange, and the open and close of the look at what it swapped out; or the rename alone.
-int StepsNamedBeside(const std::string& folder) { return testing_support::ExchangeWorks(folder) ? 3 : 1; }
+// The exchange, the open and close of the look at what it swapped out, and the open and sync of the folder; or
+// the rename alone.
+int StepsNamedBeside(const std::string& folder) { return testing_support::ExchangeWorks(folder) ? 5 : 1; }
 
 TEST(KilledSaveTest, AProgramKilledAtAnyStepLeavesTheOldOrTheNewFile) {
   const std::string scratch = testing_support::ScratchFolder();
