@@ -345,20 +345,6 @@ void BinaryStream::Write(const std::string& bytes) {
   WriteBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
-uint64_t BinaryStream::CopyFrom(BinaryStream& source, uint64_t offset, uint64_t count) {
-  const uint64_t end = offset + std::min(count, source.Length() > offset ? source.Length() - offset : 0);
-  const bool keeping = keeping_;
-  keeping_ = false;
-  for (uint64_t at = offset; at < end;) {
-    source.SetPosition(at);
-    const std::string bytes = source.Read(static_cast<int32_t>(std::min<uint64_t>(end - at, 65536)));
-    Write(bytes);
-    at += bytes.size();
-  }
-  keeping_ = keeping;
-  return end - offset;
-}
-
 void BinaryStream::Close() {
   if (fd_ < 0) return;
   const int fd = fd_;

@@ -81,10 +81,6 @@ class BinaryStream {
   // The text's bytes as they stand: no length, no terminator.
   void Write(const std::string& bytes);
 
-  // Writes the bytes of source's file from offset on, at most count of them and none past its end, at this stream's
-  // position. Returns how many it wrote.
-  uint64_t CopyFrom(BinaryStream& source, uint64_t offset, uint64_t count);
-
   // Writes what is buffered and closes the file. A close that could not write the data raises IOException; the
   // stream is closed in either case. It does not wait for the disk: a file reaches it when FolderItem::MoveFileTo
   // puts it in place, once it has everything it takes from the file it replaces.
