@@ -1,5 +1,7 @@
 // Opens a file through the main window (offscreen), edits it and saves it, killing itself with SIGKILL right before
-// the k-th open, write, sync, rename, exchange, link or close of the file layer. The window tests run it for every k.
+// the k-th call of the file layer that asks its fault seam (an open, write, sync, rename, exchange, link or close, a
+// change of owner or mode, a look at the status or the attributes of the file it replaces). The window tests run it
+// for every k.
 //
 //   save_victim FILE TEMPORARY-FOLDER K     exit 0: saved; 2: the Save reported a failure
 //
