@@ -93,6 +93,9 @@ class SPCFormat {
   // Writing (Save).
   void WriteStandardData();
   void CopyOver(int32_t offset, int32_t count);
+  // A new read stream on SPCFile in SPCStream for a copy; raises OpenedFileChanged unless it is still the file that
+  // Open read, at the same place and byte for byte.
+  void OpenToCopy();
   // Copies the bytes of the opened file that follow its extended chunk, or its RAM/DSP image when it has none, to
   // the end of SPCOut, straight from file to file; nothing for a file without such bytes or with a damaged chunk.
   void CopyTail();

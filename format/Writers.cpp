@@ -135,14 +135,18 @@ void SPCFormat::WriteStandardData() {
   CopyOver(static_cast<int32_t>(out.Position()), kImageBytes);
 }
 
-void SPCFormat::CopyOver(int32_t offset, int32_t count) {
-  auto& opened = Require(SPCFile, "SPCFile");
-  SPCStream = fw::BinaryStream::Open(opened, false);
+void SPCFormat::OpenToCopy() {
+  SPCStream = fw::BinaryStream::Open(Require(SPCFile, "SPCFile"), false);
   // Only the file that Open read may be copied from: another program may have changed it or put something else at
-  // its path. The bytes copied are compared once more as they are copied, read through this one stream.
+  // its path.
   if (Opened &&
       (SPCStream->ResolvedPath() != Opened->target || !StillAsOpened(*SPCStream, Opened->bytes, Opened->length)))
     throw OpenedFileChanged();
+}
+
+void SPCFormat::CopyOver(int32_t offset, int32_t count) {
+  OpenToCopy();
+  // The bytes copied are compared once more as they are copied, read through this one stream.
   SPCStream->SetPosition(static_cast<uint64_t>(std::max(offset, 0)));
   for (int32_t left = count; left > 0;) {
     const int32_t step = std::min(left, kCopyBuffer);
@@ -158,10 +162,7 @@ void SPCFormat::CopyOver(int32_t offset, int32_t count) {
 void SPCFormat::CopyTail() {
   if (!Opened || Opened->tail >= Opened->length) return;
   auto& out = Require(SPCOut, "SPCOut");
-  auto& opened = Require(SPCFile, "SPCFile");
-  SPCStream = fw::BinaryStream::Open(opened, false);
-  if (SPCStream->ResolvedPath() != Opened->target || !StillAsOpened(*SPCStream, Opened->bytes, Opened->length))
-    throw OpenedFileChanged();
+  OpenToCopy();
   // After everything written, the chunk's size included.
   out.SetPosition(out.Length());
   const uint64_t count = Opened->length - Opened->tail;
